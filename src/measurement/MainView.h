@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+// What the measurement core sees of the main window: the texts of its value labels (the text
+// shown is the value of record), the receive indicator, the title and whether it is minimized.
+class MainView {
+public:
+    enum class Label { Temperature, Humidity, TemperatureAverage, HumidityAverage, Status };
+
+    virtual ~MainView() = default;
+    virtual QString labelText(Label label) const = 0;
+    virtual void setLabelText(Label label, const QString& text) = 0;
+    // Colour as red + 256 * green + 65536 * blue.
+    virtual void setIndicatorColour(std::uint32_t colour) = 0;
+    virtual bool isMinimized() const = 0;
+    virtual void setTitle(const QString& title) = 0;
+};

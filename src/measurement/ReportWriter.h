@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class MainView;
+class QSaveFile;
+struct ProgramState;
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0;
+};
+
+class SystemClock : public Clock {
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+};
+
+// Writes the weather report wxnow.txt (a date-time line and an APRS-style weather line) and
+// the status line that repeats it in the main window.
+class ReportWriter {
+public:
+    static constexpr const char* FileName = "wxnow.txt";
+
+    using FileFactory = std::function<std::unique_ptr<QSaveFile>(const QString& path)>;
+
+    ReportWriter(ProgramState& state, MainView& view, const Clock& clock,
+                 FileFactory makeFile = {});
+
+    // Rewrites the report as a whole: a reader sees the old report or the new one, never a
+    // part. A report that cannot be written is shown in the status line and the program goes on.
+    void FileWrite(double temperatureF, std::int16_t humidity);
+
+    static QString weatherLine(double temperatureF, std::int16_t humidity);
+    static QString humidityText(std::int16_t humidity);
+    static QByteArray reportBytes(const QDateTime& at, double temperatureF, std::int16_t humidity);
+
+private:
+    ProgramState& m_state;
+    MainView& m_view;
+    const Clock& m_clock;
+    FileFactory m_makeFile;
+};

@@ -1,0 +1,241 @@
+#include "QtSerialControl.h"
+
+#include "common/KoraError.h"
+
+#include <QStringList>
+
+QtSerialControl::QtSerialControl(DeviceMap deviceForPort, QObject* parent)
+    : SerialControl(parent), m_deviceForPort(std::move(deviceForPort))
+{
+    connect(&m_port, &QSerialPort::readyRead, this, &QtSerialControl::onReadyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialControl::onError);
+}
+
+QtSerialControl::~QtSerialControl()
+{
+    m_port.disconnect(this);
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+void QtSerialControl::setCommPort(int port)
+{
+    if (port < FirstPort || port > LastPort)
+        throw KoraError(ErrorNumber::InvalidPortNumber, QStringLiteral("Invalid Port Number"));
+    if (m_port.isOpen())
+        throw KoraError(ErrorNumber::PortAlreadyOpen, QStringLiteral("Port already open"));
+    m_commPort = port;
+}
+
+void QtSerialControl::setPortOpen(bool open)
+{
+    if (!open) {
+        if (m_port.isOpen())
+            m_port.close();
+        return;
+    }
+    if (m_port.isOpen())
+        throw KoraError(ErrorNumber::PortAlreadyOpen, QStringLiteral("Port already open"));
+    this->open();
+}
+
+void QtSerialControl::open()
+{
+    const QString device = deviceName();
+    m_port.setPortName(device);
+    if (!m_port.open(QIODevice::ReadOnly)) {
+        QString reason;
+        switch (m_port.error()) {
+        case QSerialPort::DeviceNotFoundError:
+            reason = QStringLiteral("the device does not exist");
+            break;
+        case QSerialPort::PermissionError:
+            reason = QStringLiteral("it is busy or access is denied (%1; is the user in the group "
+                                    "that owns the device, e.g. dialout?)")
+                         .arg(m_port.errorString());
+            break;
+        default:
+            reason = m_port.errorString();
+            break;
+        }
+        m_port.clearError();
+        throw KoraError(ErrorNumber::PortOpenFailed,
+                        QStringLiteral("Cannot open Com%1 (%2): %3").arg(m_commPort).arg(device, reason));
+    }
+    try {
+        applyLineSettings(m_line, flowControlFor(m_handshaking));
+        applyModemLine(&QSerialPort::setDataTerminalReady, m_dtrEnable, "DTR");
+        applyModemLine(&QSerialPort::setRequestToSend, m_rtsEnable, "RTS");
+    } catch (const KoraError&) {
+        m_port.close();
+        throw;
+    }
+}
+
+QtSerialControl::LineSettings QtSerialControl::parseSettings(const QString& settings)
+{
+    const QStringList parts = settings.split(',');
+    const auto invalid = [] {
+        return KoraError(ErrorNumber::InvalidSettings, QStringLiteral("Invalid Settings"));
+    };
+    if (parts.size() != 4)
+        throw invalid();
+
+    LineSettings line;
+    bool ok = false;
+    line.baudRate = parts[0].trimmed().toInt(&ok);
+    if (!ok || line.baudRate <= 0)
+        throw invalid();
+
+    const QString parity = parts[1].trimmed().toLower();
+    if (parity == "n")
+        line.parity = QSerialPort::NoParity;
+    else if (parity == "e")
+        line.parity = QSerialPort::EvenParity;
+    else if (parity == "o")
+        line.parity = QSerialPort::OddParity;
+    else if (parity == "m")
+        line.parity = QSerialPort::MarkParity;
+    else if (parity == "s")
+        line.parity = QSerialPort::SpaceParity;
+    else
+        throw invalid();
+
+    const int dataBits = parts[2].trimmed().toInt(&ok);
+    if (!ok || dataBits < 5 || dataBits > 8)
+        throw invalid();
+    line.dataBits = static_cast<QSerialPort::DataBits>(dataBits);
+
+    const QString stop = parts[3].trimmed();
+    if (stop == "1")
+        line.stopBits = QSerialPort::OneStop;
+    else if (stop == "1.5")
+        line.stopBits = QSerialPort::OneAndHalfStop;
+    else if (stop == "2")
+        line.stopBits = QSerialPort::TwoStop;
+    else
+        throw invalid();
+    return line;
+}
+
+QSerialPort::FlowControl QtSerialControl::flowControlFor(int handshaking)
+{
+    switch (handshaking) {
+    case 0:
+        return QSerialPort::NoFlowControl;
+    case 1:
+        return QSerialPort::SoftwareControl;
+    case 2:
+    case 3:
+        return QSerialPort::HardwareControl;
+    default:
+        throw KoraError(380, QStringLiteral("Invalid property value"));
+    }
+}
+
+void QtSerialControl::failPortError(int number, const QString& what)
+{
+    const QString reason = m_port.errorString();
+    m_port.clearError();
+    throw KoraError(number, QStringLiteral("%1 on Com%2: %3").arg(what).arg(m_commPort).arg(reason));
+}
+
+void QtSerialControl::applyLineSettings(const LineSettings& line, QSerialPort::FlowControl flow)
+{
+    if (!m_port.isOpen())
+        return;
+    if (!m_port.setBaudRate(line.baudRate) || !m_port.setParity(line.parity) ||
+        !m_port.setDataBits(line.dataBits) || !m_port.setStopBits(line.stopBits) ||
+        !m_port.setFlowControl(flow)) {
+        failPortError(ErrorNumber::InvalidSettings, QStringLiteral("Cannot set the line settings"));
+    }
+}
+
+void QtSerialControl::applyModemLine(bool (QSerialPort::*setter)(bool), bool value, const char* name)
+{
+    if (!m_port.isOpen())
+        return;
+    if ((m_port.*setter)(value))
+        return;
+    // A device without modem-control lines (a pseudo-terminal, some adapters) refuses the
+    // ioctl. The program only receives, so a line it cannot drive loses nothing.
+    if (m_port.errorString().contains(QStringLiteral("Inappropriate ioctl"))) {
+        m_port.clearError();
+        return;
+    }
+    failPortError(ErrorNumber::InvalidSettings,
+                  QStringLiteral("Cannot set %1").arg(QString::fromLatin1(name)));
+}
+
+void QtSerialControl::setSettings(const QString& settings)
+{
+    const LineSettings line = parseSettings(settings);
+    applyLineSettings(line, flowControlFor(m_handshaking));
+    m_line = line;
+}
+
+void QtSerialControl::setHandshaking(int handshaking)
+{
+    const QSerialPort::FlowControl flow = flowControlFor(handshaking);
+    applyLineSettings(m_line, flow);
+    m_handshaking = handshaking;
+}
+
+void QtSerialControl::setDTREnable(bool enable)
+{
+    applyModemLine(&QSerialPort::setDataTerminalReady, enable, "DTR");
+    m_dtrEnable = enable;
+}
+
+void QtSerialControl::setRTSEnable(bool enable)
+{
+    applyModemLine(&QSerialPort::setRequestToSend, enable, "RTS");
+    m_rtsEnable = enable;
+}
+
+void QtSerialControl::setRThreshold(short threshold)
+{
+    if (threshold < 0)
+        throw KoraError(380, QStringLiteral("Invalid property value"));
+    m_rThreshold = threshold;
+}
+
+void QtSerialControl::setSThreshold(short threshold)
+{
+    if (threshold < 0)
+        throw KoraError(380, QStringLiteral("Invalid property value"));
+    m_sThreshold = threshold;
+}
+
+QString QtSerialControl::Input()
+{
+    if (!m_port.isOpen()) {
+        throw KoraError(ErrorNumber::PortNotOpen,
+                        QStringLiteral("Operation valid only when the port is open"));
+    }
+    // One character per byte received: the sensor sends ASCII, and any other byte still
+    // takes exactly one position.
+    return QString::fromLatin1(m_port.readAll());
+}
+
+void QtSerialControl::onReadyRead()
+{
+    if (m_rThreshold <= 0)
+        return;
+    m_commEvent = EventReceive;
+    emit OnComm();
+}
+
+void QtSerialControl::onError(QSerialPort::SerialPortError error)
+{
+    if (error != QSerialPort::ResourceError || !m_port.isOpen())
+        return;
+    // A vanished device keeps signalling this error until the port is closed: close it now so
+    // the program stays idle.
+    const QString description = QStringLiteral("Com%1 (%2) was lost: %3")
+                                    .arg(m_commPort)
+                                    .arg(m_port.portName(), m_port.errorString());
+    m_port.close();
+    m_port.clearError();
+    emit deviceLost(description);
+}

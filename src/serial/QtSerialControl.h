@@ -1,0 +1,60 @@
+#pragma once
+
+#include "SerialControl.h"
+
+#include <QSerialPort>
+#include <functional>
+
+// The serial control on a real device through QSerialPort. Port numbers become devices through
+// the given mapping.
+class QtSerialControl : public SerialControl {
+    Q_OBJECT
+public:
+    using DeviceMap = std::function<QString(int port)>;
+
+    explicit QtSerialControl(DeviceMap deviceForPort, QObject* parent = nullptr);
+    ~QtSerialControl() override;
+
+    int CommPort() const override { return m_commPort; }
+    void setCommPort(int port) override;
+    bool PortOpen() const override { return m_port.isOpen(); }
+    void setPortOpen(bool open) override;
+    void setSettings(const QString& settings) override;
+    void setHandshaking(int handshaking) override;
+    void setDTREnable(bool enable) override;
+    void setRTSEnable(bool enable) override;
+    void setRThreshold(short threshold) override;
+    void setSThreshold(short threshold) override;
+    QString Input() override;
+    short CommEvent() const override { return m_commEvent; }
+
+    QString deviceName() const { return m_deviceForPort(m_commPort); }
+
+private:
+    struct LineSettings {
+        qint32 baudRate = 9600;
+        QSerialPort::Parity parity = QSerialPort::NoParity;
+        QSerialPort::DataBits dataBits = QSerialPort::Data8;
+        QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+    };
+    static LineSettings parseSettings(const QString& settings);
+    static QSerialPort::FlowControl flowControlFor(int handshaking);
+
+    void open();
+    void applyLineSettings(const LineSettings& line, QSerialPort::FlowControl flow);
+    void applyModemLine(bool (QSerialPort::*setter)(bool), bool value, const char* name);
+    [[noreturn]] void failPortError(int number, const QString& what);
+    void onReadyRead();
+    void onError(QSerialPort::SerialPortError error);
+
+    DeviceMap m_deviceForPort;
+    QSerialPort m_port;
+    int m_commPort = 1;
+    LineSettings m_line;
+    int m_handshaking = 0;
+    bool m_dtrEnable = false;
+    bool m_rtsEnable = false;
+    short m_rThreshold = 0;
+    short m_sThreshold = 0;
+    short m_commEvent = 0;
+};

@@ -1,0 +1,57 @@
+#include "SettingsStore.h"
+
+#include "common/KoraError.h"
+#include "common/Version.h"
+
+#include <QLocale>
+#include <QSettings>
+#include <cmath>
+
+SettingsStore::SettingsStore() : m_settings(std::make_unique<QSettings>(AppTitle, AppTitle)) {}
+
+SettingsStore::SettingsStore(const QString& iniFile)
+    : m_settings(std::make_unique<QSettings>(iniFile, QSettings::IniFormat))
+{
+}
+
+SettingsStore::~SettingsStore() = default;
+
+QString SettingsStore::GetSetting(const QString& section, const QString& key,
+                                  const QString& defaultValue) const
+{
+    const QVariant value = m_settings->value(section + "/" + key);
+    return value.isValid() ? value.toString() : defaultValue;
+}
+
+void SettingsStore::SaveSetting(const QString& section, const QString& key, const QString& value)
+{
+    m_settings->setValue(section + "/" + key, value);
+    m_settings->sync();
+    if (m_settings->status() != QSettings::NoError) {
+        throw KoraError(ErrorNumber::SettingsWrite,
+                        QStringLiteral("Could not save the setting %1 in %2").arg(key, fileName()));
+    }
+}
+
+QString SettingsStore::fileName() const
+{
+    return m_settings->fileName();
+}
+
+QString SettingsText::fromPosition(float twips)
+{
+    return QLocale::c().toString(static_cast<double>(twips), 'g', 7);
+}
+
+std::optional<float> SettingsText::toPosition(const QString& text)
+{
+    // Positions are written with "." whatever the locale; a value typed in the user's own
+    // notation is still read.
+    bool ok = false;
+    float value = QLocale::c().toFloat(text.trimmed(), &ok);
+    if (!ok)
+        value = QLocale::system().toFloat(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QFont>
+
+namespace Fonts {
+// The labels' Japanese Gothic face where installed, else a proportional sans-serif face that
+// has the degree Celsius sign.
+QFont gothic(double pointSize);
+} // namespace Fonts

@@ -1,0 +1,104 @@
+#include "FrmComm.h"
+
+#include "FrmMain.h"
+#include "MessageBoxes.h"
+#include "Twips.h"
+#include "measurement/ProgramState.h"
+#include "serial/PortSelection.h"
+#include "serial/SerialControl.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QPushButton>
+
+namespace {
+constexpr int ClientWidth = 2895;
+constexpr int ClientHeight = 585;
+
+struct ControlSpec {
+    const char* name;
+    const char* text;
+    int left, top, width, height;
+};
+const ControlSpec PortCombo = {"cboPort", "comm1", 120, 120, 1095, 300};
+const ControlSpec CancelButton = {"btnCancel", "Cancel", 1320, 120, 735, 375};
+const ControlSpec SetButton = {"btnOK", "Set", 2160, 120, 615, 375};
+
+template <typename Widget>
+Widget* place(Widget* widget, const ControlSpec& spec)
+{
+    widget->setObjectName(QString::fromLatin1(spec.name));
+    widget->setGeometry(Twips::rect(spec.left, spec.top, spec.width, spec.height));
+    return widget;
+}
+
+QPushButton* button(const ControlSpec& spec, QWidget* parent)
+{
+    auto* pushButton = place(new QPushButton(QString::fromLatin1(spec.text), parent), spec);
+    // Neither button answers Enter: a dialog's buttons would otherwise become default ones.
+    pushButton->setAutoDefault(false);
+    pushButton->setDefault(false);
+    return pushButton;
+}
+} // namespace
+
+FrmComm::FrmComm(const FrmMain& main, SerialControl& port, SettingsStore& settings,
+                 ProgramState& state, MessageBoxes& messages)
+    : QDialog(const_cast<FrmMain*>(&main), Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint |
+                                               Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_port(port), m_settings(settings), m_state(state), m_messages(messages)
+{
+    setObjectName(QStringLiteral("frmComm"));
+    setWindowTitle(QStringLiteral("Comm Port"));
+    setFixedSize(Twips::size(ClientWidth, ClientHeight));
+
+    m_cboPort = place(new QComboBox(this), PortCombo);
+    m_cboPort->setEditable(true);
+    m_cboPort->setInsertPolicy(QComboBox::NoInsert);
+    m_cboPort->setEditText(QString::fromLatin1(PortCombo.text));
+    m_btnCancel = button(CancelButton, this);
+    m_btnOK = button(SetButton, this);
+    setTabOrder(m_cboPort, m_btnCancel);
+    setTabOrder(m_btnCancel, m_btnOK);
+
+    connect(m_btnOK, &QPushButton::clicked, this, &FrmComm::set);
+    connect(m_btnCancel, &QPushButton::clicked, this, &FrmComm::reject);
+    load(main);
+}
+
+void FrmComm::load(const FrmMain& main)
+{
+    move(Twips::toPixels(main.leftTwips() + 50.0f), Twips::toPixels(main.topTwips() + 500.0f));
+    for (int n = SerialControl::FirstPort; n <= SerialControl::LastPort; ++n)
+        m_cboPort->addItem(QStringLiteral("Com") + QString::number(n));
+    const int index = m_port.CommPort() - 1;
+    if (index >= 0 && index < m_cboPort->count())
+        m_cboPort->setCurrentIndex(index);
+    else
+        m_cboPort->setEditText(QString::fromLatin1(PortCombo.text));
+}
+
+int FrmComm::chosenPort() const
+{
+    const int index = m_cboPort->currentIndex();
+    if (index < 0 || m_cboPort->currentText() != m_cboPort->itemText(index))
+        return 0;
+    return index + 1;
+}
+
+void FrmComm::set()
+{
+    PortSelection::apply(m_port, m_settings, m_state.portFault, chosenPort(),
+                         [this](const QString& description) { m_messages.exclamation(description); });
+    accept();
+}
+
+void FrmComm::keyPressEvent(QKeyEvent* event)
+{
+    // Escape is not bound to "Cancel" here.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

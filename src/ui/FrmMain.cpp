@@ -1,0 +1,286 @@
+#include "FrmMain.h"
+
+#include "AppIcon.h"
+#include "FrmAbout.h"
+#include "FrmComm.h"
+#include "Fonts.h"
+#include "IndicatorCircle.h"
+#include "MessageBoxes.h"
+#include "Twips.h"
+#include "common/UnhandledError.h"
+#include "common/Version.h"
+#include "measurement/ProgramState.h"
+#include "serial/LineSetup.h"
+#include "serial/SerialControl.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+
+namespace {
+enum class Look { Heading, ValueBox, StatusLine, Indicator };
+
+struct ControlSpec {
+    const char* name;
+    const char* text; // UTF-8
+    int left, top, width, height;
+    Look look;
+    double points;
+    Qt::Alignment alignment;
+    std::optional<MainView::Label> label;
+};
+
+// System colour 9 (text of an active title bar, white in the standard scheme) and 10 (border of
+// an active window, light grey).
+constexpr QPalette::ColorRole SchemeColour9 = QPalette::Base;
+constexpr QPalette::ColorRole SchemeColour10 = QPalette::Midlight;
+
+constexpr int ClientWidth = 3840;
+constexpr int ClientHeight = 1740;
+
+using L = MainView::Label;
+const ControlSpec Controls[] = {
+    {"txtLabel1", "Now", 1200, 0, 855, 255, Look::Heading, 9.75, Qt::AlignHCenter, {}},
+    {"Label5", "Average\r\n", 2160, 0, 855, 255, Look::Heading, 9.75, Qt::AlignHCenter, {}},
+    {"Mon", "", 120, 240, 255, 255, Look::Indicator, 0, {}, {}},
+    {"Label3", "Temp", 480, 240, 735, 375, Look::Heading, 12, Qt::AlignLeft, {}},
+    {"txtTEMP", "", 1200, 240, 855, 375, Look::ValueBox, 14.25, Qt::AlignRight, L::Temperature},
+    {"txtTEMPave", "---- ", 2160, 240, 855, 375, Look::ValueBox, 14.25, Qt::AlignRight,
+     L::TemperatureAverage},
+    {"Label2", "\u2103", 3240, 240, 375, 375, Look::Heading, 14.25, Qt::AlignLeft, {}},
+    {"Label4", "Hum", 600, 720, 615, 375, Look::Heading, 12, Qt::AlignLeft, {}},
+    {"txtHUM", "", 1200, 720, 855, 375, Look::ValueBox, 14.25, Qt::AlignRight, L::Humidity},
+    {"txtHUMave", "---- ", 2160, 720, 855, 375, Look::ValueBox, 14.25, Qt::AlignRight,
+     L::HumidityAverage},
+    {"Label1", "%RH", 3120, 720, 615, 375, Look::Heading, 14.25, Qt::AlignLeft, {}},
+    {"txtMon", "", 120, 1200, 3495, 375, Look::StatusLine, 0, Qt::AlignLeft, L::Status},
+};
+} // namespace
+
+FrmMain::FrmMain(ProgramState& state, SettingsStore& settings, SerialControl& port,
+                 const Clock& clock, MessageBoxes& messages,
+                 ReportWriter::FileFactory makeReportFile, QWidget* parent)
+    : QMainWindow(parent), m_state(state), m_settings(settings), m_port(port),
+      m_messages(messages), m_reportWriter(state, *this, clock, std::move(makeReportFile)),
+      m_conditioning(state, *this,
+                     [this](double temperatureF, std::int16_t humidity) {
+                         m_reportWriter.FileWrite(temperatureF, humidity);
+                     }),
+      m_reception(state, *this, port, m_conditioning)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowIcon(AppIcon::icon());
+    buildControls();
+    buildMenu();
+    connect(&m_port, &SerialControl::OnComm, this, &FrmMain::onComm);
+    connect(&m_port, &SerialControl::deviceLost, this, &FrmMain::onDeviceLost);
+}
+
+QString FrmMain::title()
+{
+    return QStringLiteral("KORa Ver ") + Version::text();
+}
+
+void FrmMain::buildControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(Twips::size(ClientWidth, ClientHeight));
+    setCentralWidget(client);
+
+    for (const ControlSpec& spec : Controls) {
+        const QString name = QString::fromLatin1(spec.name);
+        const QRect geometry = Twips::rect(spec.left, spec.top, spec.width, spec.height);
+        if (spec.look == Look::Indicator) {
+            m_mon = new IndicatorCircle(SchemeColour10, client);
+            m_mon->setObjectName(name);
+            m_mon->setGeometry(geometry);
+            continue;
+        }
+        auto* label = new QLabel(QString::fromUtf8(spec.text), client);
+        label->setObjectName(name);
+        label->setGeometry(geometry);
+        label->setAlignment(spec.alignment | Qt::AlignTop);
+        label->setTextFormat(Qt::PlainText);
+        label->setFocusPolicy(Qt::NoFocus);
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        if (spec.points > 0)
+            label->setFont(Fonts::gothic(spec.points));
+        if (spec.look == Look::ValueBox || spec.look == Look::StatusLine) {
+            label->setFrameStyle(QFrame::Box | QFrame::Plain);
+            label->setLineWidth(1);
+            label->setBackgroundRole(SchemeColour9);
+            label->setAutoFillBackground(true);
+        }
+        if (spec.label)
+            m_labels.insert(*spec.label, label);
+    }
+    resize(client->size());
+}
+
+void FrmMain::buildMenu()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    QAction* option = file->addAction(QStringLiteral("Option"));
+    option->setObjectName(QStringLiteral("mnuOption"));
+    QAction* exit = file->addAction(QStringLiteral("exit"));
+    exit->setObjectName(QStringLiteral("mnuExit"));
+    QAction* about = menuBar()->addAction(QStringLiteral("About"));
+    about->setObjectName(QStringLiteral("mnuAbout"));
+
+    connect(option, &QAction::triggered, this, &FrmMain::optionCommand);
+    connect(exit, &QAction::triggered, this, &FrmMain::exitCommand);
+    connect(about, &QAction::triggered, this, &FrmMain::aboutCommand);
+    // The client area keeps its size below the menu bar.
+    resize(width(), centralWidget()->height() + menuBar()->sizeHint().height());
+}
+
+void FrmMain::load()
+{
+    setWindowTitle(title());
+
+    const auto position = [this](const QString& key) {
+        const QString stored = m_settings.GetSetting(SettingsKeys::Section, key,
+                                                     SettingsKeys::PositionDefault);
+        // A hand-edited value that is not a number falls back to the default position.
+        return SettingsText::toPosition(stored).value_or(
+            *SettingsText::toPosition(SettingsKeys::PositionDefault));
+    };
+    const float top = position(SettingsKeys::Top);
+    const float left = position(SettingsKeys::Left);
+    setPositionTwips(left, top);
+
+    const QString storedPort =
+        m_settings.GetSetting(SettingsKeys::Section, SettingsKeys::CommPort,
+                              SettingsKeys::CommPortDefault);
+    try {
+        LineSetup::startup(m_port, storedPort);
+    } catch (const KoraError& error) {
+        // Without a port the user must still reach the port dialog to choose another one.
+        m_state.portFault = true;
+        m_messages.error(error);
+    }
+}
+
+float FrmMain::leftTwips() const
+{
+    return Twips::fromPixels(pos().x());
+}
+
+float FrmMain::topTwips() const
+{
+    return Twips::fromPixels(pos().y());
+}
+
+void FrmMain::setPositionTwips(float left, float top)
+{
+    move(Twips::toPixels(left), Twips::toPixels(top));
+}
+
+QString FrmMain::labelText(Label label) const
+{
+    return m_labels.value(label)->text();
+}
+
+void FrmMain::setLabelText(Label label, const QString& text)
+{
+    m_labels.value(label)->setText(text);
+}
+
+void FrmMain::setIndicatorColour(std::uint32_t colour)
+{
+    m_mon->setFillColour(QColor(colour & 0xff, (colour >> 8) & 0xff, (colour >> 16) & 0xff));
+}
+
+bool FrmMain::isMinimized() const
+{
+    return QMainWindow::isMinimized();
+}
+
+void FrmMain::setTitle(const QString& title)
+{
+    setWindowTitle(title);
+}
+
+void FrmMain::onComm()
+{
+    if (m_ended)
+        return;
+    try {
+        m_reception.OnComm();
+    } catch (const KoraError& error) {
+        m_ended = true;
+        UnhandledError::raise(error);
+    } catch (const std::exception& error) {
+        m_ended = true;
+        UnhandledError::raise(KoraError(ErrorNumber::Internal, QString::fromLocal8Bit(error.what())));
+    }
+}
+
+void FrmMain::onDeviceLost(const QString& description)
+{
+    m_state.portFault = true;
+    m_messages.exclamation(description);
+}
+
+void FrmMain::passOver(const std::function<void()>& step)
+{
+    try {
+        step();
+    } catch (const KoraError&) {
+    }
+}
+
+void FrmMain::savePosition()
+{
+    const float top = topTwips();
+    const float left = leftTwips();
+    passOver([&] {
+        m_settings.SaveSetting(SettingsKeys::Section, SettingsKeys::Top,
+                               SettingsText::fromPosition(top));
+    });
+    passOver([&] {
+        m_settings.SaveSetting(SettingsKeys::Section, SettingsKeys::Left,
+                               SettingsText::fromPosition(left));
+    });
+}
+
+void FrmMain::exitCommand()
+{
+    savePosition();
+    passOver([&] { m_port.setPortOpen(false); });
+    close();
+}
+
+void FrmMain::closeEvent(QCloseEvent* event)
+{
+    savePosition();
+    passOver([&] { m_port.setPortOpen(false); });
+    event->accept();
+    m_ended = true;
+    QCoreApplication::quit();
+}
+
+void FrmMain::optionCommand()
+{
+    try {
+        FrmComm dialog(*this, m_port, m_settings, m_state, m_messages);
+        dialog.exec();
+    } catch (...) {
+        m_messages.plain(QStringLiteral("mnuOption Error"));
+    }
+}
+
+void FrmMain::aboutCommand()
+{
+    try {
+        FrmAbout dialog(*this, m_messages);
+        dialog.exec();
+    } catch (...) {
+        m_messages.plain(QStringLiteral("mnuAbout Error"));
+    }
+}

@@ -1,0 +1,273 @@
+// A stand-in for the weather sensor: sends "1=<temperature>deg2=<humidity>" CR LF lines on a
+// fresh pseudo-terminal (or on a given device), so KORA can be run and tested without hardware.
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <pty.h>
+#include <random>
+#include <string>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+volatile std::sig_atomic_t g_stop = 0;
+
+void onSignal(int)
+{
+    g_stop = 1;
+}
+
+const char* const Usage = R"(Usage: kora-sensor-sim [options]
+
+Sends weather sensor lines "1=<temperature>deg2=<humidity>" followed by CR LF.
+By default it opens a new pseudo-terminal and prints the device KORA should open
+(map it to a port with Com1=<device> in the [Ports] section of KORA's settings)
+as its first line of output, then sends a line every second until stopped with
+Ctrl+C (SIGINT) or SIGTERM.
+
+Options:
+  --device PATH        write to PATH (e.g. the far end of a null-modem cable)
+                       instead of a new pseudo-terminal
+  --interval MS        milliseconds between writes (default 1000; 0 = back to back)
+  --baud N             pace writes as a line at N baud would (10 bits a character)
+  --count N            stop after N lines (default 0: until stopped)
+  --temp C             send this fixed temperature instead of a drifting one
+  --hum P              send this fixed humidity instead of a drifting one
+  --seed N             seed of the drifting values (default: from the clock)
+  --burst N            put N lines in each write (default 1)
+  --start-inside-line  begin with the tail of a line, as when the sensor was
+                       already sending when the port opened
+  --noise N            first send N bytes of noise without any line end
+  --help               show this text
+)";
+
+struct Options {
+    std::string device;
+    double intervalMs = 1000.0;
+    long baud = 0;
+    long count = 0;
+    std::optional<double> temperature;
+    std::optional<int> humidity;
+    std::optional<unsigned> seed;
+    int burst = 1;
+    bool startInsideLine = false;
+    long noise = 0;
+};
+
+[[noreturn]] void usageError(const std::string& message)
+{
+    std::fprintf(stderr, "kora-sensor-sim: %s\nTry --help.\n", message.c_str());
+    std::exit(2);
+}
+
+double number(const char* option, const char* text)
+{
+    if (!text)
+        usageError(std::string(option) + " needs a value");
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (end == text || *end != '\0')
+        usageError(std::string(option) + ": not a number: " + text);
+    return value;
+}
+
+Options parse(int argc, char* argv[])
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        const auto take = [&] {
+            ++i;
+            return number(arg.c_str(), value);
+        };
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(Usage, stdout);
+            std::exit(0);
+        } else if (arg == "--device") {
+            if (!value)
+                usageError("--device needs a path");
+            options.device = value;
+            ++i;
+        } else if (arg == "--interval") {
+            options.intervalMs = take();
+        } else if (arg == "--baud") {
+            options.baud = static_cast<long>(take());
+        } else if (arg == "--count") {
+            options.count = static_cast<long>(take());
+        } else if (arg == "--temp") {
+            options.temperature = take();
+        } else if (arg == "--hum") {
+            options.humidity = static_cast<int>(take());
+        } else if (arg == "--seed") {
+            options.seed = static_cast<unsigned>(take());
+        } else if (arg == "--burst") {
+            options.burst = std::max(1, static_cast<int>(take()));
+        } else if (arg == "--start-inside-line") {
+            options.startInsideLine = true;
+        } else if (arg == "--noise") {
+            options.noise = static_cast<long>(take());
+        } else {
+            usageError("unknown option " + arg);
+        }
+    }
+    if (options.intervalMs < 0 || options.count < 0 || options.noise < 0 || options.baud < 0)
+        usageError("values must not be negative");
+    return options;
+}
+
+bool writeAll(int fd, const std::string& data)
+{
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR && !g_stop)
+                continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Values that wander slowly within a plausible range, like a real room or garden.
+class Weather {
+public:
+    explicit Weather(unsigned seed) : m_random(seed) {}
+
+    std::string nextLine(const Options& options)
+    {
+        std::uniform_real_distribution<double> step(-1.0, 1.0);
+        m_temperature = std::clamp(m_temperature + 0.05 * step(m_random), 5.0, 32.0);
+        m_humidity = std::clamp(m_humidity + 0.3 * step(m_random), 25.0, 90.0);
+        const double temperature = options.temperature.value_or(m_temperature);
+        const int humidity = options.humidity.value_or(static_cast<int>(m_humidity + 0.5));
+        char line[64];
+        std::snprintf(line, sizeof line, "1=%.1fdeg2=%d\r\n", temperature, humidity);
+        return line;
+    }
+
+private:
+    std::mt19937 m_random;
+    double m_temperature = 20.0;
+    double m_humidity = 55.0;
+};
+
+int openTarget(const Options& options, int& keepOpen)
+{
+    keepOpen = -1;
+    if (!options.device.empty()) {
+        const int fd = ::open(options.device.c_str(), O_WRONLY | O_NOCTTY);
+        if (fd < 0) {
+            std::fprintf(stderr, "kora-sensor-sim: cannot open %s: %s\n", options.device.c_str(),
+                         std::strerror(errno));
+            std::exit(1);
+        }
+        termios tio{};
+        if (tcgetattr(fd, &tio) == 0) {
+            cfmakeraw(&tio);
+            cfsetspeed(&tio, B9600);
+            tcsetattr(fd, TCSANOW, &tio);
+        }
+        std::printf("%s\n", options.device.c_str());
+        return fd;
+    }
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    termios raw{};
+    cfmakeraw(&raw);
+    cfsetspeed(&raw, B9600);
+    if (openpty(&master, &slave, name, &raw, nullptr) != 0) {
+        std::fprintf(stderr, "kora-sensor-sim: cannot open a pseudo-terminal: %s\n",
+                     std::strerror(errno));
+        std::exit(1);
+    }
+    // Holding the device end open keeps the terminal alive while KORA closes and reopens it.
+    keepOpen = slave;
+    std::printf("%s\n", name);
+    return master;
+}
+
+void sleepFor(double milliseconds)
+{
+    const auto until = std::chrono::steady_clock::now() +
+                       std::chrono::microseconds(static_cast<long long>(milliseconds * 1000));
+    while (!g_stop && std::chrono::steady_clock::now() < until) {
+        const auto left = until - std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            left, std::chrono::milliseconds(50)));
+    }
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const Options options = parse(argc, argv);
+
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    int keepOpen = -1;
+    const int fd = openTarget(options, keepOpen);
+    std::fflush(stdout);
+
+    Weather weather(options.seed.value_or(static_cast<unsigned>(
+        std::chrono::steady_clock::now().time_since_epoch().count())));
+
+    if (options.noise > 0) {
+        std::mt19937 random(7);
+        std::string noise;
+        noise.reserve(static_cast<std::size_t>(options.noise));
+        while (static_cast<long>(noise.size()) < options.noise) {
+            const char c = static_cast<char>(random() & 0xff);
+            if (c != '\r' && c != '\n')
+                noise.push_back(c);
+        }
+        writeAll(fd, noise);
+    }
+    if (options.startInsideLine) {
+        const std::string line = weather.nextLine(options);
+        writeAll(fd, line.substr(line.size() / 2));
+    }
+
+    long sent = 0;
+    while (!g_stop && (options.count == 0 || sent < options.count)) {
+        std::string chunk;
+        int inChunk = 0;
+        while (inChunk < options.burst && (options.count == 0 || sent + inChunk < options.count)) {
+            chunk += weather.nextLine(options);
+            ++inChunk;
+        }
+        if (!writeAll(fd, chunk)) {
+            if (!g_stop)
+                std::fprintf(stderr, "kora-sensor-sim: write failed: %s\n", std::strerror(errno));
+            break;
+        }
+        sent += inChunk;
+        double pause = options.intervalMs;
+        if (options.baud > 0)
+            pause = std::max(pause, chunk.size() * 10.0 * 1000.0 / options.baud);
+        if (options.count == 0 || sent < options.count)
+            sleepFor(pause);
+    }
+    // Let the reader take the last bytes before the terminal goes away.
+    if (keepOpen >= 0 && !g_stop)
+        tcdrain(fd);
+    ::close(fd);
+    if (keepOpen >= 0)
+        ::close(keepOpen);
+    return 0;
+}
