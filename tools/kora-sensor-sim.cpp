@@ -12,6 +12,7 @@
 #include <optional>
 #include <pty.h>
 #include <random>
+#include <sys/ioctl.h>
 #include <string>
 #include <termios.h>
 #include <thread>
@@ -263,9 +264,16 @@ int main(int argc, char* argv[])
         if (options.count == 0 || sent < options.count)
             sleepFor(pause);
     }
-    // Let the reader take the last bytes before the terminal goes away.
-    if (keepOpen >= 0 && !g_stop)
-        tcdrain(fd);
+    // Let the reader take the last bytes before the terminal goes away: closing it would
+    // throw away what is still waiting.
+    if (keepOpen >= 0 && !g_stop) {
+        for (int waited = 0; waited < 2000 && !g_stop; waited += 5) {
+            int waiting = 0;
+            if (ioctl(keepOpen, FIONREAD, &waiting) != 0 || waiting == 0)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
     ::close(fd);
     if (keepOpen >= 0)
         ::close(keepOpen);

@@ -228,13 +228,21 @@ void QtSerialControl::onReadyRead()
 
 void QtSerialControl::onError(QSerialPort::SerialPortError error)
 {
-    if (error != QSerialPort::ResourceError || !m_port.isOpen())
+    if (!m_port.isOpen())
         return;
-    // A vanished device keeps signalling this error until the port is closed: close it now so
-    // the program stays idle.
-    const QString description = QStringLiteral("Com%1 (%2) was lost: %3")
-                                    .arg(m_commPort)
-                                    .arg(m_port.portName(), m_port.errorString());
+    // An unplugged adapter reports a resource error; a device whose far end has gone (a
+    // pseudo-terminal's master closed) reads end-of-file, reported as a read error. Either way
+    // QSerialPort signals again on every turn of the event loop until the port is closed, so
+    // close it now and let the program stay idle.
+    QString reason;
+    if (error == QSerialPort::ResourceError)
+        reason = m_port.errorString();
+    else if (error == QSerialPort::ReadError)
+        reason = QStringLiteral("the device hung up or was removed");
+    else
+        return;
+    const QString description =
+        QStringLiteral("Com%1 (%2) was lost: %3").arg(m_commPort).arg(deviceName(), reason);
     m_port.close();
     m_port.clearError();
     emit deviceLost(description);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "measurement/ReportWriter.h"
+
+#include <QList>
+
+// Answers with the given readings in turn, then keeps giving the last one.
+class FixedClock : public Clock {
+public:
+    QList<QDateTime> readings{QDateTime(QDate(2026, 12, 6), QTime(14, 5, 9))};
+    mutable int calls = 0;
+    QDateTime now() const override
+    {
+        return readings.at(std::min<int>(calls++, int(readings.size()) - 1));
+    }
+};

@@ -1,0 +1,61 @@
+#include "Pty.h"
+
+#include <QDeadlineTimer>
+#include <QThread>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+Pty::Pty()
+{
+    char name[256] = {};
+    termios raw{};
+    cfmakeraw(&raw);
+    cfsetspeed(&raw, B9600);
+    if (openpty(&m_master, &m_slave, name, &raw, nullptr) != 0) {
+        m_master = m_slave = -1;
+        return;
+    }
+    m_name = QString::fromLocal8Bit(name);
+}
+
+Pty::~Pty()
+{
+    hangUp();
+}
+
+bool Pty::write(const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done, bytes.size() - done);
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+bool Pty::waitUntilRead(int timeoutMs) const
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        int waiting = 0;
+        if (::ioctl(m_slave, FIONREAD, &waiting) != 0)
+            return false;
+        if (waiting == 0)
+            return true;
+        QThread::msleep(1);
+    }
+    return false;
+}
+
+void Pty::hangUp()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slave >= 0)
+        ::close(m_slave);
+    m_master = m_slave = -1;
+}

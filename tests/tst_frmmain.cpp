@@ -1,0 +1,343 @@
+#include "FakeSerialControl.h"
+#include "FixedClock.h"
+#include "RecordingMessages.h"
+#include "TestSettings.h"
+#include "common/UnhandledError.h"
+#include "measurement/ProgramState.h"
+#include "settings/SettingsKeys.h"
+#include "ui/FrmMain.h"
+#include "ui/IndicatorCircle.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QtTest>
+
+namespace {
+const QStringList StartupPuts = {"PortOpen=true",   "Settings=9600,n,8,1", "Handshaking=0",
+                                 "RTSEnable=false", "RThreshold=1",        "SThreshold=1",
+                                 "DTREnable=false"};
+
+struct Rig {
+    ProgramState state;
+    TestSettings settings;
+    FakeSerialControl port;
+    FixedClock clock;
+    RecordingMessages messages;
+    std::unique_ptr<FrmMain> window;
+    QList<KoraError> unhandled;
+
+    Rig()
+    {
+        UnhandledError::install([this](const KoraError& error) { unhandled << error; });
+    }
+    ~Rig() { UnhandledError::install({}); }
+    void store(const QString& key, const QString& value)
+    {
+        settings->SaveSetting(SettingsKeys::Section, key, value);
+    }
+    QString stored(const QString& key)
+    {
+        return settings->GetSetting(SettingsKeys::Section, key, "<none>");
+    }
+    FrmMain& load()
+    {
+        window = std::make_unique<FrmMain>(state, *settings, port, clock, messages);
+        window->load();
+        window->show();
+        return *window;
+    }
+    QString text(const char* name) const
+    {
+        return window->findChild<QLabel*>(name)->text();
+    }
+};
+} // namespace
+
+class TestFrmMain : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_workDir;
+    QString m_savedDir;
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void controlTable_data();
+    void controlTable();
+    void titleMenuAndIcon();
+    void firstRunOpensPortOneAt200();
+    void storedPositionIsRestored();
+    void startupMends_data();
+    void startupMends();
+    void exitAndCloseSavePositionAndClosePort_data();
+    void exitAndCloseSavePositionAndClosePort();
+    void exitPassesOverFailures();
+    void readingsReachLabelsAndReport();
+    void minimizedTitleFollowsReadings();
+    void failingNotificationIsUnhandledOnce();
+    void lostDeviceSetsFlagAndTellsUser();
+};
+
+void TestFrmMain::initTestCase()
+{
+    m_savedDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_workDir.path()));
+}
+
+void TestFrmMain::cleanupTestCase()
+{
+    QDir::setCurrent(m_savedDir);
+}
+
+void TestFrmMain::controlTable_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("twips");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("txtLabel1") << "txtLabel1" << QRect(1200, 0, 855, 255) << "Now";
+    QTest::newRow("Label5") << "Label5" << QRect(2160, 0, 855, 255) << "Average\r\n";
+    QTest::newRow("Mon") << "Mon" << QRect(120, 240, 255, 255) << QString();
+    QTest::newRow("Label3") << "Label3" << QRect(480, 240, 735, 375) << "Temp";
+    QTest::newRow("txtTEMP") << "txtTEMP" << QRect(1200, 240, 855, 375) << "";
+    QTest::newRow("txtTEMPave") << "txtTEMPave" << QRect(2160, 240, 855, 375) << "---- ";
+    QTest::newRow("Label2") << "Label2" << QRect(3240, 240, 375, 375) << QString(QChar(0x2103));
+    QTest::newRow("Label4") << "Label4" << QRect(600, 720, 615, 375) << "Hum";
+    QTest::newRow("txtHUM") << "txtHUM" << QRect(1200, 720, 855, 375) << "";
+    QTest::newRow("txtHUMave") << "txtHUMave" << QRect(2160, 720, 855, 375) << "---- ";
+    QTest::newRow("Label1") << "Label1" << QRect(3120, 720, 615, 375) << "%RH";
+    QTest::newRow("txtMon") << "txtMon" << QRect(120, 1200, 3495, 375) << "";
+}
+
+void TestFrmMain::controlTable()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, twips);
+    QFETCH(QString, text);
+
+    Rig rig;
+    rig.load();
+    auto* control = rig.window->findChild<QWidget*>(name);
+    QVERIFY(control);
+    const QRect pixels(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
+    QCOMPARE(control->geometry(), pixels);
+    QCOMPARE(control->parentWidget(), rig.window->centralWidget());
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+        QCOMPARE(label->text(), text);
+        QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+    }
+}
+
+void TestFrmMain::titleMenuAndIcon()
+{
+    Rig rig;
+    FrmMain& window = rig.load();
+    QCOMPARE(window.windowTitle(), QString("KORa Ver 0.0.1"));
+    QCOMPARE(window.objectName(), QString("frmMain"));
+    QCOMPARE(window.centralWidget()->size(), QSize(3840 / 15, 1740 / 15));
+
+    const QList<QAction*> bar = window.menuBar()->actions();
+    QCOMPARE(bar.size(), 2);
+    QCOMPARE(bar[0]->text(), QString("File"));
+    QCOMPARE(bar[0]->menu()->objectName(), QString("mnuFile"));
+    QCOMPARE(bar[1]->text(), QString("About"));
+    QCOMPARE(bar[1]->objectName(), QString("mnuAbout"));
+    QVERIFY(!bar[1]->menu());
+    const QList<QAction*> file = bar[0]->menu()->actions();
+    QCOMPARE(file.size(), 2);
+    QCOMPARE(file[0]->text(), QString("Option"));
+    QCOMPARE(file[0]->objectName(), QString("mnuOption"));
+    QCOMPARE(file[1]->text(), QString("exit"));
+    QCOMPARE(file[1]->objectName(), QString("mnuExit"));
+    for (QAction* action : bar + file)
+        QVERIFY(action->shortcut().isEmpty() && !action->isCheckable() && action->isEnabled());
+
+    const QList<QSize> sizes = window.windowIcon().availableSizes();
+    QVERIFY(sizes.contains(QSize(16, 16)) && sizes.contains(QSize(32, 32)));
+    // Before any notification the indicator shows the scheme's colour, not orange.
+    QVERIFY(window.findChild<IndicatorCircle*>("Mon")->fillColour() != QColor(255, 128, 0));
+}
+
+void TestFrmMain::firstRunOpensPortOneAt200()
+{
+    Rig rig;
+    FrmMain& window = rig.load();
+    QCOMPARE(window.pos(), QPoint(13, 13)); // 200 twips
+    QCOMPARE(rig.port.puts, StartupPuts);
+    QCOMPARE(rig.port.CommPort(), 1);
+    QVERIFY(rig.messages.shown.isEmpty());
+    QVERIFY(!rig.state.portFault);
+}
+
+void TestFrmMain::storedPositionIsRestored()
+{
+    Rig rig;
+    rig.store("Top", "1440");
+    rig.store("Left", "2880");
+    rig.store("CommPort", "5");
+    FrmMain& window = rig.load();
+    QCOMPARE(window.pos(), QPoint(192, 96)); // two inches right, one inch down
+    QCOMPARE(window.frameGeometry().topLeft(), QPoint(192, 96));
+    QCOMPARE(rig.port.puts, QStringList{"CommPort=5"} + StartupPuts);
+}
+
+void TestFrmMain::startupMends_data()
+{
+    QTest::addColumn<QString>("top");
+    QTest::addColumn<QString>("commPort");
+    QTest::addColumn<bool>("unplugged");
+    QTest::addColumn<QPoint>("position");
+    QTest::addColumn<bool>("opened");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("top not a number") << "abc" << "" << false << QPoint(13, 13) << true << "";
+    QTest::newRow("port missing") << "300" << "" << true << QPoint(13, 20) << false
+                                  << "error 8010: Cannot open Com1: no such device";
+    QTest::newRow("port not a number") << "300" << "abc" << false << QPoint(13, 20) << false
+                                       << "error 8002: The stored port number \"abc\" is not a number";
+    QTest::newRow("port out of range") << "300" << "17" << false << QPoint(13, 20) << false
+                                       << "error 8002: Invalid Port Number";
+}
+
+void TestFrmMain::startupMends()
+{
+    QFETCH(QString, top);
+    QFETCH(QString, commPort);
+    QFETCH(bool, unplugged);
+    QFETCH(QPoint, position);
+    QFETCH(bool, opened);
+    QFETCH(QString, message);
+
+    Rig rig;
+    rig.store("Top", top);
+    rig.store("CommPort", commPort);
+    if (unplugged)
+        rig.port.unopenable << 1;
+    FrmMain& window = rig.load();
+
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.pos(), position);
+    QCOMPARE(rig.port.PortOpen(), opened);
+    QCOMPARE(rig.state.portFault, !opened);
+    QCOMPARE(rig.messages.shown, message.isEmpty() ? QStringList() : QStringList{message});
+    QVERIFY(rig.unhandled.isEmpty());
+}
+
+void TestFrmMain::exitAndCloseSavePositionAndClosePort_data()
+{
+    QTest::addColumn<bool>("fromMenu");
+    QTest::newRow("exit command") << true;
+    QTest::newRow("closed from its frame") << false;
+}
+
+void TestFrmMain::exitAndCloseSavePositionAndClosePort()
+{
+    QFETCH(bool, fromMenu);
+    Rig rig;
+    FrmMain& window = rig.load();
+    window.move(100, 50);
+    rig.port.puts.clear();
+    if (fromMenu)
+        window.findChild<QAction*>("mnuExit")->trigger();
+    else
+        window.close();
+
+    QVERIFY(!window.isVisible());
+    QCOMPARE(rig.stored("Top"), QString("750"));
+    QCOMPARE(rig.stored("Left"), QString("1500"));
+    QVERIFY(!rig.port.PortOpen());
+    const QStringList closes = fromMenu ? QStringList{"PortOpen=false", "PortOpen=false"}
+                                        : QStringList{"PortOpen=false"};
+    QCOMPARE(rig.port.puts, closes);
+}
+
+void TestFrmMain::exitPassesOverFailures()
+{
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath("blocked"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    SettingsStore unwritable(dir.filePath("blocked/KORA.conf"));
+
+    Rig rig;
+    FrmMain window(rig.state, unwritable, rig.port, rig.clock, rig.messages);
+    window.load();
+    window.show();
+    rig.port.failing << "PortOpen";
+    rig.port.puts.clear();
+
+    window.findChild<QAction*>("mnuExit")->trigger();
+    QVERIFY(!window.isVisible());
+    QCOMPARE(rig.port.puts, (QStringList{"PortOpen=false", "PortOpen=false"}));
+    QVERIFY(rig.messages.shown.isEmpty());
+    QVERIFY(rig.unhandled.isEmpty());
+}
+
+void TestFrmMain::readingsReachLabelsAndReport()
+{
+    QFile::remove("wxnow.txt");
+    Rig rig;
+    rig.clock.readings = {QDateTime(QDate(2026, 12, 6), QTime(14, 5, 0)),
+                          QDateTime(QDate(2026, 12, 6), QTime(14, 5, 9))};
+    rig.load();
+    rig.port.arrive("1=22.0deg2=45\r\n");
+    QCOMPARE(rig.window->findChild<IndicatorCircle*>("Mon")->fillColour(), QColor(255, 128, 0));
+    QCOMPARE(rig.text("txtTEMP"), QString());
+    for (int i = 0; i < 150; ++i)
+        rig.port.arrive("1=22.0deg2=45\r\n");
+    QCOMPARE(rig.text("txtTEMP"), QString("22.0"));
+    QCOMPARE(rig.text("txtHUM"), QString("45"));
+    QCOMPARE(rig.text("txtTEMPave"), QString("---- "));
+    for (int i = 0; i < 149; ++i)
+        rig.port.arrive("1=23.0deg2=46\r\n");
+    QCOMPARE(rig.text("txtMon"), QString());
+    rig.port.arrive("1=23.0deg2=46\r\n");
+
+    QCOMPARE(rig.text("txtTEMPave"), QString("22.5"));
+    QCOMPARE(rig.text("txtHUMave"), QString("45.5"));
+    QCOMPARE(rig.text("txtMon"), QString("06 12 2026 14:05:09 073degF 46%"));
+    QFile report("wxnow.txt");
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    QCOMPARE(report.readAll(),
+             QByteArray("06 12 2026 14:05\r\n000/000g000t073r000p000P000h46b000000w\r\n"));
+}
+
+void TestFrmMain::minimizedTitleFollowsReadings()
+{
+    Rig rig;
+    FrmMain& window = rig.load();
+    window.setWindowState(Qt::WindowMinimized);
+    rig.port.arrive("1=-41.0deg2=7\r\n");
+    rig.port.arrive("");
+    QCOMPARE(window.windowTitle(), QString("-40.0C07%"));
+    window.setWindowState(Qt::WindowNoState);
+    rig.port.arrive("1=20.0deg2=50\r\n");
+    rig.port.arrive("");
+    QCOMPARE(window.windowTitle(), QString("-40.0C07%"));
+}
+
+void TestFrmMain::failingNotificationIsUnhandledOnce()
+{
+    Rig rig;
+    rig.load();
+    rig.port.failing << "Input";
+    rig.port.arrive("1=20.0deg2=50\r\n");
+    rig.port.arrive("1=20.0deg2=50\r\n");
+    QCOMPARE(rig.unhandled.size(), 1);
+    QCOMPARE(rig.unhandled[0].number(), 8018);
+}
+
+void TestFrmMain::lostDeviceSetsFlagAndTellsUser()
+{
+    Rig rig;
+    rig.load();
+    QVERIFY(!rig.state.portFault);
+    emit rig.port.deviceLost("Com1 (/dev/ttyUSB0) was lost: No such device");
+    QVERIFY(rig.state.portFault);
+    QCOMPARE(rig.messages.shown,
+             QStringList{"exclamation: Com1 (/dev/ttyUSB0) was lost: No such device"});
+}
+
+QTEST_MAIN(TestFrmMain)
+#include "tst_frmmain.moc"

@@ -1,0 +1,169 @@
+#include "Pty.h"
+#include "common/KoraError.h"
+#include "serial/LineSetup.h"
+#include "serial/QtSerialControl.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+QtSerialControl::DeviceMap mapOne(const QString& device)
+{
+    return [device](int port) { return port == 1 ? device : QString("/nonexistent/ttyKORA%1").arg(port); };
+}
+} // namespace
+
+class TestQtSerialControl : public QObject {
+    Q_OBJECT
+private slots:
+    void opensMappedDeviceAt9600_8N1();
+    void receivedCharactersRaiseReceiveNotification();
+    void failingPutsThrowAndChangeNothing();
+    void openFailureNamesDeviceAndReason();
+    void busyDeviceIsRefused();
+    void lostDeviceClosesPortOnceAndStaysIdle();
+};
+
+void TestQtSerialControl::opensMappedDeviceAt9600_8N1()
+{
+    Pty pty;
+    QVERIFY(pty.isValid());
+    QtSerialControl port(mapOne(pty.deviceName()));
+    LineSetup::startup(port, "");
+    QVERIFY(port.PortOpen());
+    QCOMPARE(port.deviceName(), pty.deviceName());
+
+    const int fd = ::open(pty.deviceName().toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    termios tio{};
+    QCOMPARE(tcgetattr(fd, &tio), 0);
+    ::close(fd);
+    QCOMPARE(cfgetispeed(&tio), speed_t(B9600));
+    QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
+    QCOMPARE(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
+    QCOMPARE(tio.c_iflag & (IXON | IXOFF), tcflag_t(0));
+
+    port.setPortOpen(false);
+    QVERIFY(!port.PortOpen());
+}
+
+void TestQtSerialControl::receivedCharactersRaiseReceiveNotification()
+{
+    Pty pty;
+    QtSerialControl port(mapOne(pty.deviceName()));
+    LineSetup::startup(port, "1");
+    QSignalSpy notifications(&port, &SerialControl::OnComm);
+
+    QVERIFY(pty.write("1=23.5deg2=45\r\n"));
+    QTRY_VERIFY(notifications.count() >= 1);
+    QCOMPARE(port.CommEvent(), short(2));
+    QCOMPARE(port.Input(), QString("1=23.5deg2=45\r\n"));
+    QCOMPARE(port.Input(), QString());
+
+    // Every byte is one character, whatever its value.
+    QVERIFY(pty.write(QByteArray("\xb0\xff\x00x", 4)));
+    QTRY_VERIFY(notifications.count() >= 2);
+    QString text;
+    QTRY_VERIFY((text += port.Input()).size() == 4);
+    QCOMPARE(text.at(0).unicode(), char16_t(0xb0));
+    QCOMPARE(text.at(1).unicode(), char16_t(0xff));
+    QCOMPARE(text.at(2).unicode(), char16_t(0));
+}
+
+void TestQtSerialControl::failingPutsThrowAndChangeNothing()
+{
+    Pty pty;
+    QtSerialControl port(mapOne(pty.deviceName()));
+    QVERIFY_THROWS_EXCEPTION(KoraError, port.Input());
+    for (int bad : {0, 17, -1}) {
+        try {
+            port.setCommPort(bad);
+            QFAIL("port number accepted");
+        } catch (const KoraError& error) {
+            QCOMPARE(error.number(), 8002);
+        }
+        QCOMPARE(port.CommPort(), 1);
+    }
+    QVERIFY_THROWS_EXCEPTION(KoraError, port.setSettings("9600,x,8,1"));
+    QVERIFY_THROWS_EXCEPTION(KoraError, port.setHandshaking(4));
+
+    port.setPortOpen(true);
+    QVERIFY_THROWS_EXCEPTION(KoraError, port.setCommPort(2));
+    QVERIFY_THROWS_EXCEPTION(KoraError, port.setPortOpen(true));
+    QCOMPARE(port.CommPort(), 1);
+    QVERIFY(port.PortOpen());
+    // A pseudo-terminal has no modem-control lines: driving them changes nothing and is no error.
+    port.setDTREnable(true);
+    port.setRTSEnable(true);
+    port.setDTREnable(false);
+    QVERIFY(port.PortOpen());
+}
+
+void TestQtSerialControl::openFailureNamesDeviceAndReason()
+{
+    QtSerialControl port(mapOne("/dev/kora-no-such-device"));
+    try {
+        port.setPortOpen(true);
+        QFAIL("opened a missing device");
+    } catch (const KoraError& error) {
+        QVERIFY2(error.description().contains("/dev/kora-no-such-device"),
+                 qPrintable(error.description()));
+        QVERIFY2(error.description().contains("does not exist"), qPrintable(error.description()));
+        QVERIFY(error.description().contains("Com1"));
+    }
+    QVERIFY(!port.PortOpen());
+}
+
+void TestQtSerialControl::busyDeviceIsRefused()
+{
+    Pty pty;
+    QtSerialControl first(mapOne(pty.deviceName()));
+    QtSerialControl second(mapOne(pty.deviceName()));
+    first.setPortOpen(true);
+    try {
+        second.setPortOpen(true);
+        QFAIL("a device in use was opened twice");
+    } catch (const KoraError& error) {
+        QVERIFY2(error.description().contains(pty.deviceName()), qPrintable(error.description()));
+        QVERIFY2(error.description().contains("busy"), qPrintable(error.description()));
+    }
+    QVERIFY(!second.PortOpen());
+    QVERIFY(first.PortOpen());
+}
+
+void TestQtSerialControl::lostDeviceClosesPortOnceAndStaysIdle()
+{
+    auto pty = std::make_unique<Pty>();
+    QtSerialControl port(mapOne(pty->deviceName()));
+    LineSetup::startup(port, "");
+    QSignalSpy lost(&port, &SerialControl::deviceLost);
+    QSignalSpy notifications(&port, &SerialControl::OnComm);
+
+    pty->hangUp();
+    QTRY_COMPARE(lost.count(), 1);
+    QVERIFY(!port.PortOpen());
+    QVERIFY(lost.at(0).at(0).toString().contains(pty->deviceName()));
+
+    // Nothing keeps firing once the port is closed.
+    const double before = cpuSeconds();
+    const int notified = notifications.count();
+    QTest::qWait(500);
+    QCOMPARE(lost.count(), 1);
+    QCOMPARE(notifications.count(), notified);
+    QVERIFY2(cpuSeconds() - before < 0.25, "the event loop kept working after the device was lost");
+}
+
+QTEST_GUILESS_MAIN(TestQtSerialControl)
+#include "tst_qtserialcontrol.moc"

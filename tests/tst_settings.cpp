@@ -1,0 +1,98 @@
+#include "TestSettings.h"
+#include "common/KoraError.h"
+#include "settings/SettingsKeys.h"
+
+#include <QtTest>
+
+class TestSettings_ : public QObject {
+    Q_OBJECT
+private slots:
+    void missingKeyReadsAsDefault();
+    void savedValueReadsBackAfterReopening();
+    void positionText_data();
+    void positionText();
+    void positionParsing_data();
+    void positionParsing();
+    void unwritableStoreThrows();
+};
+
+void TestSettings_::missingKeyReadsAsDefault()
+{
+    TestSettings settings;
+    QCOMPARE(settings->GetSetting("Properties", "Top", "200"), QString("200"));
+    QCOMPARE(settings->GetSetting("Properties", "CommPort", ""), QString());
+}
+
+void TestSettings_::savedValueReadsBackAfterReopening()
+{
+    TestSettings settings;
+    settings->SaveSetting(SettingsKeys::Section, SettingsKeys::CommPort, "3");
+    settings->SaveSetting(SettingsKeys::Section, SettingsKeys::Top, "1440");
+    settings.store.reset();
+    SettingsStore reopened(settings.dir.filePath("KORA.conf"));
+    QCOMPARE(reopened.GetSetting("Properties", "CommPort", ""), QString("3"));
+    QCOMPARE(reopened.GetSetting("Properties", "Top", "200"), QString("1440"));
+
+    QFile file(settings.dir.filePath("KORA.conf"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    QVERIFY2(text.contains("[Properties]") && text.contains("CommPort=3"), text.constData());
+}
+
+void TestSettings_::positionText_data()
+{
+    QTest::addColumn<float>("twips");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("whole") << 2400.0f << "2400";
+    QTest::newRow("negative") << -1200.0f << "-1200";
+    QTest::newRow("zero") << 0.0f << "0";
+    QTest::newRow("fraction") << 1234.5f << "1234.5";
+    QTest::newRow("seven digits") << 1234567.0f << "1234567";
+    QTest::newRow("rounded to seven digits") << 12345.678f << "12345.68";
+}
+
+void TestSettings_::positionText()
+{
+    QFETCH(float, twips);
+    QFETCH(QString, text);
+    QCOMPARE(SettingsText::fromPosition(twips), text);
+}
+
+void TestSettings_::positionParsing_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<float>("twips");
+    QTest::newRow("default") << "200" << true << 200.0f;
+    QTest::newRow("blanks") << " 1440 " << true << 1440.0f;
+    QTest::newRow("negative") << "-1200" << true << -1200.0f;
+    QTest::newRow("decimal") << "12.5" << true << 12.5f;
+    QTest::newRow("letters") << "abc" << false << 0.0f;
+    QTest::newRow("empty") << "" << false << 0.0f;
+    QTest::newRow("number then text") << "12px" << false << 0.0f;
+}
+
+void TestSettings_::positionParsing()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(float, twips);
+    const auto value = SettingsText::toPosition(text);
+    QCOMPARE(value.has_value(), valid);
+    if (valid)
+        QCOMPARE(*value, twips);
+}
+
+void TestSettings_::unwritableStoreThrows()
+{
+    QTemporaryDir dir;
+    // A file where the store's folder should be.
+    QFile blocker(dir.filePath("blocked"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    SettingsStore store(dir.filePath("blocked/KORA.conf"));
+    QVERIFY_THROWS_EXCEPTION(KoraError, store.SaveSetting("Properties", "Top", "1"));
+}
+
+QTEST_GUILESS_MAIN(TestSettings_)
+#include "tst_settings.moc"
