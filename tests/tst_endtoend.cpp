@@ -3,6 +3,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
+#include <unistd.h>
 
 namespace {
 // Whether the process holds the device open.
@@ -14,6 +15,16 @@ bool holds(qint64 pid, const QString& device)
             return true;
     }
     return false;
+}
+// User and system CPU time of a process, in clock ticks.
+qint64 cpuTicks(qint64 pid)
+{
+    QFile stat(QString("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return fields.value(11).toLongLong() + fields.value(12).toLongLong();
 }
 } // namespace
 
@@ -47,6 +58,7 @@ private slots:
     void cleanup();
     void reportFromThreeHundredSensorLines();
     void staysUpWithoutItsDevice();
+    void staysIdleAfterItsDeviceIsLost();
     void simulatorSendsSensorLines();
 };
 
@@ -95,6 +107,23 @@ void TestEndToEnd::staysUpWithoutItsDevice()
     startKora("/dev/kora-no-such-device");
     QTest::qWait(1500);
     QCOMPARE(m_kora.state(), QProcess::Running);
+}
+
+void TestEndToEnd::staysIdleAfterItsDeviceIsLost()
+{
+    auto pty = std::make_unique<Pty>();
+    startKora(pty->deviceName());
+    QTRY_VERIFY_WITH_TIMEOUT(holds(m_kora.processId(), pty->deviceName()), 10000);
+    const QString device = pty->deviceName();
+    pty.reset(); // the adapter is unplugged
+    QTRY_VERIFY_WITH_TIMEOUT(!holds(m_kora.processId(), device), 10000);
+
+    const qint64 before = cpuTicks(m_kora.processId());
+    QTest::qWait(1000);
+    const qint64 used = cpuTicks(m_kora.processId()) - before;
+    QCOMPARE(m_kora.state(), QProcess::Running);
+    // A port left open would keep the process busy on every turn of its event loop.
+    QVERIFY2(used < sysconf(_SC_CLK_TCK) / 5, qPrintable(QString::number(used)));
 }
 
 void TestEndToEnd::simulatorSendsSensorLines()

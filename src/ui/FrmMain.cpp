@@ -112,6 +112,9 @@ void FrmMain::buildControls()
         if (spec.look == Look::ValueBox || spec.look == Look::StatusLine) {
             label->setFrameStyle(QFrame::Box | QFrame::Plain);
             label->setLineWidth(1);
+            // A framed label otherwise indents its text by half an "x", also downwards when
+            // top-aligned, and the digits would run into the lower border.
+            label->setIndent(1);
             label->setBackgroundRole(SchemeColour9);
             label->setAutoFillBackground(true);
         }

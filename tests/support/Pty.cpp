@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QThread>
+#include <fcntl.h>
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -17,6 +18,10 @@ Pty::Pty()
         m_master = m_slave = -1;
         return;
     }
+    // A program started by the test must not inherit the controlling end, or closing it here
+    // would not hang the terminal up.
+    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
     m_name = QString::fromLocal8Bit(name);
 }
 
