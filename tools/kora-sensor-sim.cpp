@@ -265,14 +265,17 @@ int main(int argc, char* argv[])
             sleepFor(pause);
     }
     // Let the reader take the last bytes before the terminal goes away: closing it would
-    // throw away what is still waiting.
+    // throw away what is still waiting. Written bytes reach the device end a moment after the
+    // write, so first wait for them to show up there, then for the reader to take them.
     if (keepOpen >= 0 && !g_stop) {
-        for (int waited = 0; waited < 2000 && !g_stop; waited += 5) {
-            int waiting = 0;
-            if (ioctl(keepOpen, FIONREAD, &waiting) != 0 || waiting == 0)
-                break;
+        const auto waiting = [keepOpen] {
+            int count = 0;
+            return ioctl(keepOpen, FIONREAD, &count) == 0 ? count : 0;
+        };
+        for (int waited = 0; waited < 100 && waiting() == 0; waited += 1)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (int waited = 0; waited < 2000 && !g_stop && waiting() > 0; waited += 5)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
     }
     ::close(fd);
     if (keepOpen >= 0)
