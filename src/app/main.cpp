@@ -1,12 +1,5 @@
-#include "common/UnhandledError.h"
+#include "KoraApp.h"
 #include "common/Version.h"
-#include "measurement/ProgramState.h"
-#include "measurement/ReportWriter.h"
-#include "serial/PortDevice.h"
-#include "serial/QtSerialControl.h"
-#include "settings/SettingsStore.h"
-#include "ui/FrmMain.h"
-#include "ui/MessageBoxes.h"
 
 #include <QApplication>
 
@@ -17,24 +10,8 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(AppTitle);
     QCoreApplication::setApplicationVersion(Version::text());
 
-    QtMessageBoxes messages;
-    bool failed = false;
-    UnhandledError::install([&](const KoraError& error) {
-        failed = true;
-        messages.error(error);
-        QCoreApplication::exit(1);
-    });
-
-    ProgramState state;
-    SettingsStore settings;
-    SystemClock clock;
-    QtSerialControl port([&settings](int n) { return PortDevice::forPort(n, settings); });
-    FrmMain frmMain(state, settings, port, clock, messages);
-    messages.setParent(&frmMain);
-
-    if (!UnhandledError::guard([&] { frmMain.load(); }) || failed)
+    KoraApp kora;
+    if (!kora.start())
         return 1;
-    frmMain.show();
-    const int status = app.exec();
-    return failed ? 1 : status;
+    return kora.exitStatus(app.exec());
 }

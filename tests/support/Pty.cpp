@@ -45,15 +45,16 @@ bool Pty::write(const QByteArray& bytes)
 bool Pty::waitUntilRead(int timeoutMs) const
 {
     const QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
+    for (;;) {
         int waiting = 0;
         if (::ioctl(m_slave, FIONREAD, &waiting) != 0)
             return false;
         if (waiting == 0)
             return true;
+        if (deadline.hasExpired())
+            return false;
         QThread::msleep(1);
     }
-    return false;
 }
 
 void Pty::hangUp()

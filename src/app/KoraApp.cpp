@@ -1,0 +1,26 @@
+#include "KoraApp.h"
+
+#include "common/UnhandledError.h"
+#include "serial/PortDevice.h"
+
+#include <QCoreApplication>
+
+KoraApp::KoraApp()
+    : m_port([this](int n) { return PortDevice::forPort(n, m_settings); }),
+      m_frmMain(m_state, m_settings, m_port, m_clock, m_messages)
+{
+    m_messages.setParent(&m_frmMain);
+    UnhandledError::install([this](const KoraError& error) {
+        m_failed = true;
+        m_messages.error(error);
+        QCoreApplication::exit(1);
+    });
+}
+
+bool KoraApp::start()
+{
+    if (!UnhandledError::guard([this] { m_frmMain.load(); }) || m_failed)
+        return false;
+    m_frmMain.show();
+    return true;
+}

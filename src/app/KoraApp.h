@@ -1,0 +1,31 @@
+#pragma once
+
+#include "measurement/ProgramState.h"
+#include "measurement/ReportWriter.h"
+#include "serial/QtSerialControl.h"
+#include "settings/SettingsStore.h"
+#include "ui/FrmMain.h"
+#include "ui/MessageBoxes.h"
+
+// The running program: its state, settings, port and main window, wired together.
+class KoraApp {
+public:
+    KoraApp();
+
+    // Loads and shows the main window. False when start-up failed; the error has been
+    // reported and the program should end with a non-zero status.
+    bool start();
+    // Non-zero once an unhandled error has ended the program.
+    int exitStatus(int eventLoopStatus) const { return m_failed ? 1 : eventLoopStatus; }
+
+    FrmMain& mainWindow() { return m_frmMain; }
+
+private:
+    QtMessageBoxes m_messages;
+    bool m_failed = false;
+    ProgramState m_state;
+    SettingsStore m_settings;
+    SystemClock m_clock;
+    QtSerialControl m_port;
+    FrmMain m_frmMain;
+};
