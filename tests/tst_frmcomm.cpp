@@ -1,3 +1,4 @@
+#include "ExpectedPuts.h"
 #include "FakeSerialControl.h"
 #include "FixedClock.h"
 #include "ModalDriver.h"
@@ -14,11 +15,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-namespace {
-const QStringList ReleasePuts = {"PortOpen=false", "DTREnable=false", "RTSEnable=false"};
-const QStringList ReopenPuts = {"PortOpen=true", "Settings=9600,n,8,1", "Handshaking=0",
-                                "RTSEnable=false", "RThreshold=1", "SThreshold=1"};
-} // namespace
+using namespace ExpectedPuts;
 
 class TestFrmComm : public QObject {
     Q_OBJECT
@@ -129,7 +126,7 @@ void TestFrmComm::switchToPortThatOpens()
         choose(dialog, 3);
         press(dialog, "btnOK");
     });
-    QCOMPARE(m_port->puts, ReleasePuts + QStringList{"CommPort=3"} + ReopenPuts);
+    QCOMPARE(m_port->puts, Release + QStringList{"CommPort=3"} + Reopen);
     QVERIFY(m_port->PortOpen());
     QCOMPARE(m_port->CommPort(), 3);
     QCOMPARE(saved(), QString("3"));
@@ -159,7 +156,7 @@ void TestFrmComm::switchToPortThatFailsThenRetry()
         QCOMPARE(dialog.findChild<QComboBox*>("cboPort")->currentText(), QString("Com4"));
         press(dialog, "btnOK");
     });
-    QCOMPARE(m_port->puts, QStringList{"CommPort=4"} + ReopenPuts);
+    QCOMPARE(m_port->puts, QStringList{"CommPort=4"} + Reopen);
     QVERIFY(m_port->PortOpen());
     QVERIFY(!m_state.portFault);
     QCOMPARE(saved(), QString("4"));
@@ -175,7 +172,7 @@ void TestFrmComm::typedTextSelectsNoPort()
         press(dialog, "btnOK");
     });
     QCOMPARE(m_messages.shown, QStringList{"exclamation: Invalid Port Number"});
-    QCOMPARE(m_port->puts, ReleasePuts + QStringList{"CommPort=0"} + ReopenPuts);
+    QCOMPARE(m_port->puts, Release + QStringList{"CommPort=0"} + Reopen);
     QVERIFY(m_port->PortOpen());
     QCOMPARE(m_port->CommPort(), 1);
     QVERIFY(m_state.portFault);
@@ -258,7 +255,7 @@ void TestFrmComm::failedStartupLetsSetReopenSamePort()
     m_port->unopenable.clear();
     m_port->puts.clear();
     option([](FrmComm& dialog) { press(dialog, "btnOK"); });
-    QCOMPARE(m_port->puts, QStringList{"CommPort=1"} + ReopenPuts);
+    QCOMPARE(m_port->puts, QStringList{"CommPort=1"} + Reopen);
     QVERIFY(m_port->PortOpen());
     QVERIFY(!m_state.portFault);
 }

@@ -1,3 +1,4 @@
+#include "ExpectedPuts.h"
 #include "FakeSerialControl.h"
 #include "FixedClock.h"
 #include "RecordingMessages.h"
@@ -14,10 +15,6 @@
 #include <QtTest>
 
 namespace {
-const QStringList StartupPuts = {"PortOpen=true",   "Settings=9600,n,8,1", "Handshaking=0",
-                                 "RTSEnable=false", "RThreshold=1",        "SThreshold=1",
-                                 "DTREnable=false"};
-
 struct Rig {
     ProgramState state;
     TestSettings settings;
@@ -164,7 +161,7 @@ void TestFrmMain::firstRunOpensPortOneAt200()
     Rig rig;
     FrmMain& window = rig.load();
     QCOMPARE(window.pos(), QPoint(13, 13)); // 200 twips
-    QCOMPARE(rig.port.puts, StartupPuts);
+    QCOMPARE(rig.port.puts, ExpectedPuts::Startup);
     QCOMPARE(rig.port.CommPort(), 1);
     QVERIFY(rig.messages.shown.isEmpty());
     QVERIFY(!rig.state.portFault);
@@ -179,7 +176,7 @@ void TestFrmMain::storedPositionIsRestored()
     FrmMain& window = rig.load();
     QCOMPARE(window.pos(), QPoint(192, 96)); // two inches right, one inch down
     QCOMPARE(window.frameGeometry().topLeft(), QPoint(192, 96));
-    QCOMPARE(rig.port.puts, QStringList{"CommPort=5"} + StartupPuts);
+    QCOMPARE(rig.port.puts, QStringList{"CommPort=5"} + ExpectedPuts::Startup);
 }
 
 void TestFrmMain::startupMends_data()
@@ -254,14 +251,9 @@ void TestFrmMain::exitAndCloseSavePositionAndClosePort()
 
 void TestFrmMain::exitPassesOverFailures()
 {
-    QTemporaryDir dir;
-    QFile blocker(dir.filePath("blocked"));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    SettingsStore unwritable(dir.filePath("blocked/KORA.conf"));
-
+    UnwritableSettings unwritable;
     Rig rig;
-    FrmMain window(rig.state, unwritable, rig.port, rig.clock, rig.messages);
+    FrmMain window(rig.state, *unwritable, rig.port, rig.clock, rig.messages);
     window.load();
     window.show();
     rig.port.failing << "PortOpen";

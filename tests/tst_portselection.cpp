@@ -1,3 +1,4 @@
+#include "ExpectedPuts.h"
 #include "FakeSerialControl.h"
 #include "TestSettings.h"
 #include "common/KoraError.h"
@@ -7,14 +8,7 @@
 
 #include <QtTest>
 
-namespace {
-const QStringList StartupPuts = {"PortOpen=true",   "Settings=9600,n,8,1", "Handshaking=0",
-                                 "RTSEnable=false", "RThreshold=1",        "SThreshold=1",
-                                 "DTREnable=false"};
-const QStringList ReleasePuts = {"PortOpen=false", "DTREnable=false", "RTSEnable=false"};
-const QStringList ReopenPuts = {"PortOpen=true", "Settings=9600,n,8,1", "Handshaking=0",
-                                "RTSEnable=false", "RThreshold=1", "SThreshold=1"};
-} // namespace
+using namespace ExpectedPuts;
 
 class TestPortSelection : public QObject {
     Q_OBJECT
@@ -34,9 +28,9 @@ void TestPortSelection::startupOrder_data()
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QStringList>("puts");
     QTest::addColumn<int>("port");
-    QTest::newRow("nothing stored keeps port 1") << "" << StartupPuts << 1;
-    QTest::newRow("stored port first") << "3" << QStringList{"CommPort=3"} + StartupPuts << 3;
-    QTest::newRow("stored with blanks") << " 12 " << QStringList{"CommPort=12"} + StartupPuts << 12;
+    QTest::newRow("nothing stored keeps port 1") << "" << Startup << 1;
+    QTest::newRow("stored port first") << "3" << QStringList{"CommPort=3"} + Startup << 3;
+    QTest::newRow("stored with blanks") << " 12 " << QStringList{"CommPort=12"} + Startup << 12;
 }
 
 void TestPortSelection::startupOrder()
@@ -75,16 +69,16 @@ void TestPortSelection::portActions_data()
     QTest::newRow("equal, no fault, open") << 1 << false << true << QStringList();
     QTest::newRow("equal, no fault, closed") << 1 << false << false << QStringList();
     QTest::newRow("equal, fault, open")
-        << 1 << true << true << ReleasePuts + QStringList{"CommPort=1"} + ReopenPuts;
+        << 1 << true << true << Release + QStringList{"CommPort=1"} + Reopen;
     QTest::newRow("equal, fault, closed") << 1 << true << false
-                                          << QStringList{"CommPort=1"} + ReopenPuts;
+                                          << QStringList{"CommPort=1"} + Reopen;
     QTest::newRow("differ, no fault, open")
-        << 2 << false << true << ReleasePuts + QStringList{"CommPort=2"} + ReopenPuts;
+        << 2 << false << true << Release + QStringList{"CommPort=2"} + Reopen;
     QTest::newRow("differ, no fault, closed") << 2 << false << false << QStringList{"CommPort=2"};
     QTest::newRow("differ, fault, open")
-        << 2 << true << true << ReleasePuts + QStringList{"CommPort=2"} + ReopenPuts;
+        << 2 << true << true << Release + QStringList{"CommPort=2"} + Reopen;
     QTest::newRow("differ, fault, closed") << 2 << true << false
-                                           << QStringList{"CommPort=2"} + ReopenPuts;
+                                           << QStringList{"CommPort=2"} + Reopen;
 }
 
 void TestPortSelection::portActions()
@@ -132,7 +126,7 @@ void TestPortSelection::failureToOpenThenRetrySamePort()
     serial.unopenable.clear();
     serial.puts.clear();
     PortSelection::apply(serial, *settings, fault, 4, report);
-    QCOMPARE(serial.puts, QStringList{"CommPort=4"} + ReopenPuts);
+    QCOMPARE(serial.puts, QStringList{"CommPort=4"} + Reopen);
     QVERIFY(!fault);
     QVERIFY(serial.PortOpen());
     QCOMPARE(reported.size(), 1);
@@ -165,22 +159,18 @@ void TestPortSelection::reportsOnlyTheMostRecentFailure()
     PortSelection::apply(twice, *settings, fault, 2, [&](const QString& text) { reported << text; });
     QCOMPARE(reported.size(), 1);
     QVERIFY(reported[0].startsWith("Handshaking failed"));
-    QCOMPARE(twice.puts, ReleasePuts + QStringList{"CommPort=2"} + ReopenPuts);
+    QCOMPARE(twice.puts, Release + QStringList{"CommPort=2"} + Reopen);
     QVERIFY(fault);
 }
 
 void TestPortSelection::settingsWriteFailureIsPassedOver()
 {
-    QTemporaryDir dir;
-    QFile blocker(dir.filePath("blocked"));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    SettingsStore unwritable(dir.filePath("blocked/KORA.conf"));
+    UnwritableSettings unwritable;
     FakeSerialControl serial;
     serial.openDirectly(1);
     bool fault = true;
     QStringList reported;
-    PortSelection::apply(serial, unwritable, fault, 3, [&](const QString& t) { reported << t; });
+    PortSelection::apply(serial, *unwritable, fault, 3, [&](const QString& t) { reported << t; });
     QVERIFY(reported.isEmpty());
     QVERIFY(!fault);
     QCOMPARE(serial.CommPort(), 3);

@@ -85,13 +85,8 @@ void TestSettings_::positionParsing()
 
 void TestSettings_::unwritableStoreThrows()
 {
-    QTemporaryDir dir;
-    // A file where the store's folder should be.
-    QFile blocker(dir.filePath("blocked"));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    SettingsStore store(dir.filePath("blocked/KORA.conf"));
-    QVERIFY_THROWS_EXCEPTION(KoraError, store.SaveSetting("Properties", "Top", "1"));
+    UnwritableSettings store;
+    QVERIFY_THROWS_EXCEPTION(KoraError, (*store).SaveSetting("Properties", "Top", "1"));
 }
 
 QTEST_GUILESS_MAIN(TestSettings_)

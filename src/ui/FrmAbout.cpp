@@ -16,15 +16,15 @@ namespace {
 constexpr int ClientWidth = 4440;
 constexpr int ClientHeight = 2070;
 
-struct ControlSpec {
+struct ControlRow {
     const char* name;
     const char* text; // UTF-8
     int left, top, width, height;
     Qt::Alignment alignment;
 };
-const ControlSpec IconBox = {"picIcon", "", 120, 240, 540, 540, {}};
-const ControlSpec OkButton = {"cmdOK", "OK", 1380, 1200, 1380, 345, {}};
-const ControlSpec Labels[] = {
+const ControlRow IconBox = {"picIcon", "", 120, 240, 540, 540, {}};
+const ControlRow OkButton = {"cmdOK", "OK", 1380, 1200, 1380, 345, {}};
+const ControlRow Labels[] = {
     {"copyright", "copyright", 120, 1680, 4155, 255, Qt::AlignRight},
     {"lblDescription", "ｱﾌﾟﾘｹｰｼｮﾝの説明", 780, 420, 3585, 270, Qt::AlignLeft},
     {"lblTitle", "ｱﾌﾟﾘｹｰｼｮﾝ ﾀｲﾄﾙ", 780, 120, 1065, 225, Qt::AlignLeft},
@@ -85,14 +85,14 @@ FrmAbout::FrmAbout(const FrmMain& main, MessageBoxes& messages)
     // The box fits its picture: 32 pixels inside a 2-pixel frame.
     m_picIcon->setGeometry(Twips::toPixels(IconBox.left), Twips::toPixels(IconBox.top), 36, 36);
 
-    for (const ControlSpec& spec : Labels) {
-        auto* label = new QLabel(QString::fromUtf8(spec.text), this);
-        label->setObjectName(QString::fromLatin1(spec.name));
-        label->setGeometry(Twips::rect(spec.left, spec.top, spec.width, spec.height));
-        label->setAlignment(spec.alignment | Qt::AlignTop);
+    for (const ControlRow& row : Labels) {
+        auto* label = new QLabel(QString::fromUtf8(row.text), this);
+        label->setObjectName(QString::fromLatin1(row.name));
+        label->setGeometry(Twips::rect(row.left, row.top, row.width, row.height));
+        label->setAlignment(row.alignment | Qt::AlignTop);
         label->setTextFormat(Qt::PlainText);
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
-        if (spec.name != QLatin1String("copyright")) {
+        if (row.name != QLatin1String("copyright")) {
             QPalette black = label->palette();
             black.setColor(QPalette::WindowText, Qt::black);
             label->setPalette(black);

@@ -15,26 +15,26 @@ namespace {
 constexpr int ClientWidth = 2895;
 constexpr int ClientHeight = 585;
 
-struct ControlSpec {
+struct ControlRow {
     const char* name;
     const char* text;
     int left, top, width, height;
 };
-const ControlSpec PortCombo = {"cboPort", "comm1", 120, 120, 1095, 300};
-const ControlSpec CancelButton = {"btnCancel", "Cancel", 1320, 120, 735, 375};
-const ControlSpec SetButton = {"btnOK", "Set", 2160, 120, 615, 375};
+const ControlRow PortCombo = {"cboPort", "comm1", 120, 120, 1095, 300};
+const ControlRow CancelButton = {"btnCancel", "Cancel", 1320, 120, 735, 375};
+const ControlRow SetButton = {"btnOK", "Set", 2160, 120, 615, 375};
 
 template <typename Widget>
-Widget* place(Widget* widget, const ControlSpec& spec)
+Widget* place(Widget* widget, const ControlRow& row)
 {
-    widget->setObjectName(QString::fromLatin1(spec.name));
-    widget->setGeometry(Twips::rect(spec.left, spec.top, spec.width, spec.height));
+    widget->setObjectName(QString::fromLatin1(row.name));
+    widget->setGeometry(Twips::rect(row.left, row.top, row.width, row.height));
     return widget;
 }
 
-QPushButton* button(const ControlSpec& spec, QWidget* parent)
+QPushButton* button(const ControlRow& row, QWidget* parent)
 {
-    auto* pushButton = place(new QPushButton(QString::fromLatin1(spec.text), parent), spec);
+    auto* pushButton = place(new QPushButton(QString::fromLatin1(row.text), parent), row);
     // Neither button answers Enter: a dialog's buttons would otherwise become default ones.
     pushButton->setAutoDefault(false);
     pushButton->setDefault(false);

@@ -23,7 +23,7 @@
 namespace {
 enum class Look { Heading, ValueBox, StatusLine, Indicator };
 
-struct ControlSpec {
+struct ControlRow {
     const char* name;
     const char* text; // UTF-8
     int left, top, width, height;
@@ -42,7 +42,7 @@ constexpr int ClientWidth = 3840;
 constexpr int ClientHeight = 1740;
 
 using L = MainView::Label;
-const ControlSpec Controls[] = {
+const ControlRow Controls[] = {
     {"txtLabel1", "Now", 1200, 0, 855, 255, Look::Heading, 9.75, Qt::AlignHCenter, {}},
     {"Label5", "Average\r\n", 2160, 0, 855, 255, Look::Heading, 9.75, Qt::AlignHCenter, {}},
     {"Mon", "", 120, 240, 255, 255, Look::Indicator, 0, {}, {}},
@@ -91,25 +91,25 @@ void FrmMain::buildControls()
     client->setFixedSize(Twips::size(ClientWidth, ClientHeight));
     setCentralWidget(client);
 
-    for (const ControlSpec& spec : Controls) {
-        const QString name = QString::fromLatin1(spec.name);
-        const QRect geometry = Twips::rect(spec.left, spec.top, spec.width, spec.height);
-        if (spec.look == Look::Indicator) {
+    for (const ControlRow& row : Controls) {
+        const QString name = QString::fromLatin1(row.name);
+        const QRect geometry = Twips::rect(row.left, row.top, row.width, row.height);
+        if (row.look == Look::Indicator) {
             m_mon = new IndicatorCircle(SchemeColour10, client);
             m_mon->setObjectName(name);
             m_mon->setGeometry(geometry);
             continue;
         }
-        auto* label = new QLabel(QString::fromUtf8(spec.text), client);
+        auto* label = new QLabel(QString::fromUtf8(row.text), client);
         label->setObjectName(name);
         label->setGeometry(geometry);
-        label->setAlignment(spec.alignment | Qt::AlignTop);
+        label->setAlignment(row.alignment | Qt::AlignTop);
         label->setTextFormat(Qt::PlainText);
         label->setFocusPolicy(Qt::NoFocus);
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
-        if (spec.points > 0)
-            label->setFont(Fonts::gothic(spec.points));
-        if (spec.look == Look::ValueBox || spec.look == Look::StatusLine) {
+        if (row.points > 0)
+            label->setFont(Fonts::gothic(row.points));
+        if (row.look == Look::ValueBox || row.look == Look::StatusLine) {
             label->setFrameStyle(QFrame::Box | QFrame::Plain);
             label->setLineWidth(1);
             // A framed label otherwise indents its text by half an "x", also downwards when
@@ -118,8 +118,8 @@ void FrmMain::buildControls()
             label->setBackgroundRole(SchemeColour9);
             label->setAutoFillBackground(true);
         }
-        if (spec.label)
-            m_labels.insert(*spec.label, label);
+        if (row.label)
+            m_labels.insert(*row.label, label);
     }
     resize(client->size());
 }

@@ -2,6 +2,7 @@
 
 #include "settings/SettingsStore.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -12,4 +13,18 @@ struct TestSettings {
 
     SettingsStore& operator*() { return *store; }
     SettingsStore* operator->() { return store.get(); }
+};
+
+// A settings store that cannot be written: a file stands where its folder should be.
+struct UnwritableSettings {
+    QTemporaryDir dir;
+    std::unique_ptr<SettingsStore> store;
+    UnwritableSettings()
+    {
+        QFile blocker(dir.filePath("blocked"));
+        blocker.open(QIODevice::WriteOnly);
+        blocker.close();
+        store = std::make_unique<SettingsStore>(dir.filePath("blocked/KORA.conf"));
+    }
+    SettingsStore& operator*() { return *store; }
 };
