@@ -35,7 +35,9 @@ class TestPortSwitch : public QObject {
     void send(Pty& pty, const QByteArray& line)
     {
         QVERIFY(pty.write(line));
-        QTest::qWait(30);
+        QTest::qWait(20);
+        // The line must arrive in a notification of its own.
+        QTRY_VERIFY(pty.waitUntilRead(0));
         QVERIFY(pty.write("x"));
     }
 
@@ -82,7 +84,7 @@ void TestPortSwitch::switchesToAnotherDeviceAndReceivesThere()
     QVERIFY(m_port->PortOpen());
     QCOMPARE(m_settings->GetSetting(SettingsKeys::Section, SettingsKeys::CommPort, ""), QString("2"));
 
-    send(m_first, "1=12.0deg2=40\r\n"); // nobody listens there any more
+    QVERIFY(m_first.write("1=12.0deg2=40\r\nx")); // nobody listens there any more
     send(m_second, "1=22.0deg2=40\r\n");
     QTRY_COMPARE(temperature(), QString("22.0"));
 }
