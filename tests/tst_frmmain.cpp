@@ -133,6 +133,12 @@ void TestFrmMain::titleMenuAndIcon()
     QCOMPARE(window.windowTitle(), QString("KORa Ver 0.0.1"));
     QCOMPARE(window.objectName(), QString("frmMain"));
     QCOMPARE(window.centralWidget()->size(), QSize(3840 / 15, 1740 / 15));
+    // Sizable; resizing moves and resizes no control.
+    QVERIFY(window.minimumSize().width() < 256 && window.maximumSize().width() > 256);
+    const QRect tempBox = window.findChild<QLabel*>("txtTEMP")->geometry();
+    window.resize(500, 400);
+    QTRY_COMPARE(window.centralWidget()->width(), 500);
+    QCOMPARE(window.findChild<QLabel*>("txtTEMP")->geometry(), tempBox);
 
     const QList<QAction*> bar = window.menuBar()->actions();
     QCOMPARE(bar.size(), 2);

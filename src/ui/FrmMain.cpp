@@ -88,7 +88,6 @@ void FrmMain::buildControls()
 {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(Twips::size(ClientWidth, ClientHeight));
     setCentralWidget(client);
 
     for (const ControlRow& row : Controls) {
@@ -121,7 +120,6 @@ void FrmMain::buildControls()
         if (row.label)
             m_labels.insert(*row.label, label);
     }
-    resize(client->size());
 }
 
 void FrmMain::buildMenu()
@@ -138,8 +136,10 @@ void FrmMain::buildMenu()
     connect(option, &QAction::triggered, this, &FrmMain::optionCommand);
     connect(exit, &QAction::triggered, this, &FrmMain::exitCommand);
     connect(about, &QAction::triggered, this, &FrmMain::aboutCommand);
-    // The client area keeps its size below the menu bar.
-    resize(width(), centralWidget()->height() + menuBar()->sizeHint().height());
+    // The client area below the menu bar starts at its designed size; the user may resize the
+    // window, and the controls stay where they are.
+    const QSize client = Twips::size(ClientWidth, ClientHeight);
+    resize(client.width(), client.height() + menuBar()->sizeHint().height());
 }
 
 void FrmMain::load()
