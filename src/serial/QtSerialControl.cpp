@@ -4,6 +4,23 @@
 
 #include <QStringList>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace {
+// QSerialPort reports a device that another program holds and one the user may not open alike.
+bool permissionDenied(const QString& device)
+{
+#ifdef Q_OS_UNIX
+    return ::access(device.toLocal8Bit().constData(), R_OK) != 0;
+#else
+    Q_UNUSED(device);
+    return false;
+#endif
+}
+} // namespace
+
 QtSerialControl::QtSerialControl(DeviceMap deviceForPort, QObject* parent)
     : SerialControl(parent), m_deviceForPort(std::move(deviceForPort))
 {
@@ -50,9 +67,10 @@ void QtSerialControl::open()
             reason = QStringLiteral("the device does not exist");
             break;
         case QSerialPort::PermissionError:
-            reason = QStringLiteral("it is busy or access is denied (%1; is the user in the group "
-                                    "that owns the device, e.g. dialout?)")
-                         .arg(m_port.errorString());
+            reason = permissionDenied(device)
+                         ? QStringLiteral("permission denied (is the user in the group that owns "
+                                          "the device, e.g. dialout?)")
+                         : QStringLiteral("the device is busy: another program has it open");
             break;
         default:
             reason = m_port.errorString();
