@@ -9,6 +9,8 @@
 #include "serial/QtSerialControl.h"
 #include "ui/FrmMain.h"
 
+#include "ProcStatus.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QRandomGenerator>
@@ -17,20 +19,6 @@
 #include <atomic>
 #include <cstdio>
 #include <thread>
-
-namespace {
-long residentKiB()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -64,7 +52,7 @@ int main(int argc, char* argv[])
         pty.write("1=20.0deg2=50\r\n");
         QTest::qWait(20);
     }
-    const long before = residentKiB();
+    const long before = procStatusKiB("VmRSS");
 
     std::atomic<bool> written{false};
     std::thread writer([&] {
@@ -76,7 +64,7 @@ int main(int argc, char* argv[])
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     writer.join();
     QTest::qWait(100);
-    const long after = residentKiB();
+    const long after = procStatusKiB("VmRSS");
 
     temperature->clear();
     int linesUntilReading = 0;

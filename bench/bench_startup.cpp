@@ -9,6 +9,8 @@
 #include "app/KoraApp.h"
 #include "common/Version.h"
 
+#include "ProcStatus.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
@@ -27,18 +29,6 @@ long long nowNs()
     return ts.tv_sec * 1000000000LL + ts.tv_nsec;
 }
 
-long peakKiB()
-{
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
 // Reports once the watched window has painted.
 class FirstPaint : public QObject {
 public:
@@ -47,7 +37,7 @@ public:
         if (event->type() == QEvent::Paint && !m_done) {
             m_done = true;
             const long long t0 = qEnvironmentVariable("BENCH_T0_NS").toLongLong();
-            std::printf("%.3f %ld\n", (nowNs() - t0) / 1e6, peakKiB());
+            std::printf("%.3f %ld\n", (nowNs() - t0) / 1e6, procStatusKiB("VmHWM"));
             std::fflush(stdout);
             QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
         }
