@@ -78,6 +78,7 @@ int main(int argc, char* argv[])
     std::printf("flood.lines_until_reading %d (lines sent after the flood until a reading showed; "
                 "the first line is taken when the second arrives)\n",
                 linesUntilReading);
-    std::printf("flood.receive_buffer_chars %lld\n", static_cast<long long>(state.receiveBuffer.size()));
+    std::printf("flood.receive_buffer_chars %lld\n",
+                static_cast<long long>(state.receiveBuffer.size()));
     return temperature->text() == "17.5" ? 0 : 1;
 }

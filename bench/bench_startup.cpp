@@ -16,8 +16,8 @@
 #include <QLabel>
 #include <QMap>
 #include <QProcess>
-#include <algorithm>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 

@@ -14,8 +14,8 @@
 
 #include <QMap>
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 class StreamPort : public SerialControl {
@@ -86,7 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int writesBefore = view.temperatureWrites;
         reception.OnComm();
 
-        check(state.receiveBuffer.size() <= Reception::BufferLimit, "receive buffer over its bound");
+        check(state.receiveBuffer.size() <= Reception::BufferLimit,
+              "receive buffer over its bound");
         check(state.sampleCount >= 0 && state.sampleCount < Conditioning::ReadingsPerRun,
               "sample count out of its run");
         if (view.temperatureWrites != writesBefore) {

@@ -50,17 +50,50 @@ void TestConditioning::clamping_data()
     QTest::addColumn<double>("temperatureSum");
     QTest::addColumn<double>("humiditySum");
 
-    QTest::newRow("below -40") << "-40.5" << "50" << "-40" << "50" << -40.0 << 50.0;
-    QTest::newRow("exactly -40 keeps text") << "-40.0" << "50" << "-40.0" << "50" << -40.0 << 50.0;
-    QTest::newRow("above 100 becomes 99") << "100.5" << "50" << "99" << "50" << 99.0 << 50.0;
-    QTest::newRow("exactly 100 stays") << "100" << "100" << "100" << "100" << 100.0 << 100.0;
-    QTest::newRow("humidity below 0") << "20" << "-1" << "20" << "0" << 20.0 << 0.0;
-    QTest::newRow("humidity above 100") << "20" << "101" << "20" << "99" << 20.0 << 99.0;
-    QTest::newRow("humidity with unit keeps text") << "20" << "45%" << "20" << "45%" << 20.0 << 45.0;
-    QTest::newRow("text without number counts as 0") << "abc" << "x" << "abc" << "x" << 0.0 << 0.0;
-    QTest::newRow("too large for a double") << "1E999" << "-1E999" << "99" << "0" << 99.0 << 0.0;
-    QTest::newRow("too small negative") << "-1E999" << "1E999" << "-40" << "99" << -40.0 << 99.0;
-    QTest::newRow("just inside") << "-39.99" << "99.99" << "-39.99" << "99.99" << -39.99 << 99.99;
+    QTest::newRow("below -40") << "-40.5"
+                               << "50"
+                               << "-40"
+                               << "50" << -40.0 << 50.0;
+    QTest::newRow("exactly -40 keeps text") << "-40.0"
+                                            << "50"
+                                            << "-40.0"
+                                            << "50" << -40.0 << 50.0;
+    QTest::newRow("above 100 becomes 99") << "100.5"
+                                          << "50"
+                                          << "99"
+                                          << "50" << 99.0 << 50.0;
+    QTest::newRow("exactly 100 stays") << "100"
+                                       << "100"
+                                       << "100"
+                                       << "100" << 100.0 << 100.0;
+    QTest::newRow("humidity below 0") << "20"
+                                      << "-1"
+                                      << "20"
+                                      << "0" << 20.0 << 0.0;
+    QTest::newRow("humidity above 100") << "20"
+                                        << "101"
+                                        << "20"
+                                        << "99" << 20.0 << 99.0;
+    QTest::newRow("humidity with unit keeps text") << "20"
+                                                   << "45%"
+                                                   << "20"
+                                                   << "45%" << 20.0 << 45.0;
+    QTest::newRow("text without number counts as 0") << "abc"
+                                                     << "x"
+                                                     << "abc"
+                                                     << "x" << 0.0 << 0.0;
+    QTest::newRow("too large for a double") << "1E999"
+                                            << "-1E999"
+                                            << "99"
+                                            << "0" << 99.0 << 0.0;
+    QTest::newRow("too small negative") << "-1E999"
+                                        << "1E999"
+                                        << "-40"
+                                        << "99" << -40.0 << 99.0;
+    QTest::newRow("just inside") << "-39.99"
+                                 << "99.99"
+                                 << "-39.99"
+                                 << "99.99" << -39.99 << 99.99;
 }
 
 void TestConditioning::clamping()
@@ -128,17 +161,42 @@ void TestConditioning::averageRounding_data()
     QTest::addColumn<double>("fahrenheit");
     QTest::addColumn<int>("humidity");
 
-    QTest::newRow("21.25 rounds up") << "21" << "21.5" << "45" << "46" << "21.3" << "45.5" << 70.34
-                                     << 46;
-    QTest::newRow("-3.25 rounds toward +inf")
-        << "-3" << "-3.5" << "44" << "45" << "-03.2" << "44.5" << 26.240000000000002 << 44;
-    QTest::newRow("2.5 exactly") << "2.5" << "2.5" << "44.6" << "44.6" << "02.5" << "44.6" << 36.5
-                                 << 45;
-    QTest::newRow("-40 limit") << "-40" << "-40" << "0" << "0" << "-40.0" << "00.0" << -40.0 << 0;
-    QTest::newRow("humidity 100") << "100" << "100" << "100" << "100" << "100.0" << "100.0" << 212.0
-                                  << 100;
-    QTest::newRow("small negative average rounds to zero")
-        << "0" << "-0.08" << "0" << "0" << "00.0" << "00.0" << 32.0 << 0;
+    QTest::newRow("21.25 rounds up") << "21"
+                                     << "21.5"
+                                     << "45"
+                                     << "46"
+                                     << "21.3"
+                                     << "45.5" << 70.34 << 46;
+    QTest::newRow("-3.25 rounds toward +inf") << "-3"
+                                              << "-3.5"
+                                              << "44"
+                                              << "45"
+                                              << "-03.2"
+                                              << "44.5" << 26.240000000000002 << 44;
+    QTest::newRow("2.5 exactly") << "2.5"
+                                 << "2.5"
+                                 << "44.6"
+                                 << "44.6"
+                                 << "02.5"
+                                 << "44.6" << 36.5 << 45;
+    QTest::newRow("-40 limit") << "-40"
+                               << "-40"
+                               << "0"
+                               << "0"
+                               << "-40.0"
+                               << "00.0" << -40.0 << 0;
+    QTest::newRow("humidity 100") << "100"
+                                  << "100"
+                                  << "100"
+                                  << "100"
+                                  << "100.0"
+                                  << "100.0" << 212.0 << 100;
+    QTest::newRow("small negative average rounds to zero") << "0"
+                                                           << "-0.08"
+                                                           << "0"
+                                                           << "0"
+                                                           << "00.0"
+                                                           << "00.0" << 32.0 << 0;
 }
 
 void TestConditioning::averageRounding()
@@ -168,10 +226,18 @@ void TestConditioning::minimizedTitle_data()
     QTest::addColumn<QString>("humidity");
     QTest::addColumn<QString>("title");
 
-    QTest::newRow("usual") << "23.5" << "45" << "23.5C45%";
-    QTest::newRow("clamped values") << "-41" << "7" << "-40.0C07%";
-    QTest::newRow("over limits") << "120" << "130" << "99.0C99%";
-    QTest::newRow("rounded") << "23.45" << "44.5" << "23.5C45%";
+    QTest::newRow("usual") << "23.5"
+                           << "45"
+                           << "23.5C45%";
+    QTest::newRow("clamped values") << "-41"
+                                    << "7"
+                                    << "-40.0C07%";
+    QTest::newRow("over limits") << "120"
+                                 << "130"
+                                 << "99.0C99%";
+    QTest::newRow("rounded") << "23.45"
+                             << "44.5"
+                             << "23.5C45%";
 }
 
 void TestConditioning::minimizedTitle()

@@ -10,7 +10,8 @@ namespace {
 bool holds(qint64 pid, const QString& device)
 {
     const QDir fds(QString("/proc/%1/fd").arg(pid));
-    for (const QFileInfo& fd : fds.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)) {
+    for (const QFileInfo& fd :
+         fds.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)) {
         if (fd.symLinkTarget() == device)
             return true;
     }
@@ -133,7 +134,8 @@ void TestEndToEnd::simulatorSendsSensorLines()
         sim.kill();
         sim.waitForFinished();
     });
-    sim.start(KORA_SIM_BINARY, {"--count", "3", "--interval", "20", "--temp", "-5.5", "--hum", "80"});
+    sim.start(KORA_SIM_BINARY,
+              {"--count", "3", "--interval", "20", "--temp", "-5.5", "--hum", "80"});
     QVERIFY(sim.waitForReadyRead(5000));
     const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
     QVERIFY2(device.startsWith("/dev/"), qPrintable(device));

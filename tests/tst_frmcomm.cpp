@@ -27,7 +27,10 @@ class TestFrmComm : public QObject {
     RecordingMessages m_messages;
     std::unique_ptr<FrmMain> m_main;
 
-    QString saved() { return (*m_settings)->GetSetting(SettingsKeys::Section, SettingsKeys::CommPort, "<none>"); }
+    QString saved()
+    {
+        return (*m_settings)->GetSetting(SettingsKeys::Section, SettingsKeys::CommPort, "<none>");
+    }
 
     // Opens the dialog from the menu, runs the action in it, and returns once it has closed.
     void option(const std::function<void(FrmComm&)>& action)

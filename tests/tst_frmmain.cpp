@@ -44,10 +44,7 @@ struct Rig {
         window->show();
         return *window;
     }
-    QString text(const char* name) const
-    {
-        return window->findChild<QLabel*>(name)->text();
-    }
+    QString text(const char* name) const { return window->findChild<QLabel*>(name)->text(); }
 };
 } // namespace
 
@@ -194,13 +191,18 @@ void TestFrmMain::startupMends_data()
     QTest::addColumn<bool>("opened");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("top not a number") << "abc" << "" << false << QPoint(13, 13) << true << "";
-    QTest::newRow("port missing") << "300" << "" << true << QPoint(13, 20) << false
+    QTest::newRow("top not a number") << "abc"
+                                      << "" << false << QPoint(13, 13) << true << "";
+    QTest::newRow("port missing") << "300"
+                                  << "" << true << QPoint(13, 20) << false
                                   << "error 8010: Cannot open Com1: no such device";
-    QTest::newRow("port not a number") << "300" << "abc" << false << QPoint(13, 20) << false
-                                       << "error 8002: The stored port number \"abc\" is not a number";
-    QTest::newRow("port out of range") << "300" << "17" << false << QPoint(13, 20) << false
-                                       << "error 8002: Invalid Port Number";
+    QTest::newRow("port not a number")
+        << "300"
+        << "abc" << false << QPoint(13, 20) << false
+        << "error 8002: The stored port number \"abc\" is not a number";
+    QTest::newRow("port out of range")
+        << "300"
+        << "17" << false << QPoint(13, 20) << false << "error 8002: Invalid Port Number";
 }
 
 void TestFrmMain::startupMends()
@@ -250,8 +252,8 @@ void TestFrmMain::exitAndCloseSavePositionAndClosePort()
     QCOMPARE(rig.stored("Top"), QString("750"));
     QCOMPARE(rig.stored("Left"), QString("1500"));
     QVERIFY(!rig.port.PortOpen());
-    const QStringList closes = fromMenu ? QStringList{"PortOpen=false", "PortOpen=false"}
-                                        : QStringList{"PortOpen=false"};
+    const QStringList closes =
+        fromMenu ? QStringList{"PortOpen=false", "PortOpen=false"} : QStringList{"PortOpen=false"};
     QCOMPARE(rig.port.puts, closes);
 }
 

@@ -70,15 +70,15 @@ void TestPortSelection::portActions_data()
     QTest::newRow("equal, no fault, closed") << 1 << false << false << QStringList();
     QTest::newRow("equal, fault, open")
         << 1 << true << true << Release + QStringList{"CommPort=1"} + Reopen;
-    QTest::newRow("equal, fault, closed") << 1 << true << false
-                                          << QStringList{"CommPort=1"} + Reopen;
+    QTest::newRow("equal, fault, closed")
+        << 1 << true << false << QStringList{"CommPort=1"} + Reopen;
     QTest::newRow("differ, no fault, open")
         << 2 << false << true << Release + QStringList{"CommPort=2"} + Reopen;
     QTest::newRow("differ, no fault, closed") << 2 << false << false << QStringList{"CommPort=2"};
     QTest::newRow("differ, fault, open")
         << 2 << true << true << Release + QStringList{"CommPort=2"} + Reopen;
-    QTest::newRow("differ, fault, closed") << 2 << true << false
-                                           << QStringList{"CommPort=2"} + Reopen;
+    QTest::newRow("differ, fault, closed")
+        << 2 << true << false << QStringList{"CommPort=2"} + Reopen;
 }
 
 void TestPortSelection::portActions()
@@ -153,10 +153,12 @@ void TestPortSelection::reportsOnlyTheMostRecentFailure()
     // Two failures in one press: only the later one is shown, and every step still ran.
     FakeSerialControl twice;
     twice.openDirectly(1);
-    twice.failing << "DTREnable" << "Handshaking";
+    twice.failing << "DTREnable"
+                  << "Handshaking";
     fault = false;
     reported.clear();
-    PortSelection::apply(twice, *settings, fault, 2, [&](const QString& text) { reported << text; });
+    PortSelection::apply(twice, *settings, fault, 2,
+                         [&](const QString& text) { reported << text; });
     QCOMPARE(reported.size(), 1);
     QVERIFY(reported[0].startsWith("Handshaking failed"));
     QCOMPARE(twice.puts, Release + QStringList{"CommPort=2"} + Reopen);

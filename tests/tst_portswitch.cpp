@@ -82,7 +82,8 @@ void TestPortSwitch::switchesToAnotherDeviceAndReceivesThere()
     set([](FrmComm& dialog) { dialog.findChild<QComboBox*>("cboPort")->setCurrentIndex(1); });
     QCOMPARE(m_port->CommPort(), 2);
     QVERIFY(m_port->PortOpen());
-    QCOMPARE(m_settings->GetSetting(SettingsKeys::Section, SettingsKeys::CommPort, ""), QString("2"));
+    QCOMPARE(m_settings->GetSetting(SettingsKeys::Section, SettingsKeys::CommPort, ""),
+             QString("2"));
 
     QVERIFY(m_first.write("1=12.0deg2=40\r\nx")); // nobody listens there any more
     send(m_second, "1=22.0deg2=40\r\n");

@@ -21,7 +21,9 @@ double cpuSeconds()
 
 QtSerialControl::DeviceMap mapOne(const QString& device)
 {
-    return [device](int port) { return port == 1 ? device : QString("/nonexistent/ttyKORA%1").arg(port); };
+    return [device](int port) {
+        return port == 1 ? device : QString("/nonexistent/ttyKORA%1").arg(port);
+    };
 }
 } // namespace
 
@@ -45,7 +47,8 @@ void TestQtSerialControl::opensMappedDeviceAt9600_8N1()
     QVERIFY(port.PortOpen());
     QCOMPARE(port.deviceName(), pty.deviceName());
 
-    const int fd = ::open(pty.deviceName().toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    const int fd =
+        ::open(pty.deviceName().toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
     QVERIFY(fd >= 0);
     termios tio{};
     QCOMPARE(tcgetattr(fd, &tio), 0);

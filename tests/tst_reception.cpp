@@ -56,19 +56,31 @@ void TestReception::workedExamples_data()
     QTest::addColumn<QString>("temperature");
     QTest::addColumn<QString>("humidity");
 
-    QTest::newRow("usual line") << "1=23.5deg2=45 CR LF" << true << "23.5" << "45";
-    QTest::newRow("one character short") << "1=23.5 2=45 CR LF" << true << "23" << "45";
-    QTest::newRow("comma separator") << "1=23.5,2=45 CR LF" << true << "23" << "45";
-    QTest::newRow("negative") << "1=-12.5deg2=40 CR LF" << true << "-12.5" << "40";
-    QTest::newRow("unit after humidity") << "1=23.5 / 2=45% CR LF" << true << "23.5" << "45%";
-    QTest::newRow("without 1=") << "X23.5xxx2=45 CR LF" << true << "23.5" << "45";
-    QTest::newRow("two lines, first taken") << "1=23.5deg2=45 CR LF 1=24.0deg2=46 CR LF" << true
-                                            << "23.5" << "45";
-    QTest::newRow("line feed first") << "LF 1=23.5deg2=46 CR LF" << true << "23.5" << "46";
-    QTest::newRow("no line feed yet") << "1=23.5deg2=45 CR" << false << "" << "";
-    QTest::newRow("empty humidity") << "1=23.5deg2= CR LF" << false << "" << "";
-    QTest::newRow("no 2=") << "1=23.5deg CR LF" << false << "" << "";
-    QTest::newRow("no CR at all") << "1=23.5deg2=45" << false << "" << "";
+    QTest::newRow("usual line") << "1=23.5deg2=45 CR LF" << true << "23.5"
+                                << "45";
+    QTest::newRow("one character short") << "1=23.5 2=45 CR LF" << true << "23"
+                                         << "45";
+    QTest::newRow("comma separator") << "1=23.5,2=45 CR LF" << true << "23"
+                                     << "45";
+    QTest::newRow("negative") << "1=-12.5deg2=40 CR LF" << true << "-12.5"
+                              << "40";
+    QTest::newRow("unit after humidity") << "1=23.5 / 2=45% CR LF" << true << "23.5"
+                                         << "45%";
+    QTest::newRow("without 1=") << "X23.5xxx2=45 CR LF" << true << "23.5"
+                                << "45";
+    QTest::newRow("two lines, first taken")
+        << "1=23.5deg2=45 CR LF 1=24.0deg2=46 CR LF" << true << "23.5"
+        << "45";
+    QTest::newRow("line feed first") << "LF 1=23.5deg2=46 CR LF" << true << "23.5"
+                                     << "46";
+    QTest::newRow("no line feed yet") << "1=23.5deg2=45 CR" << false << ""
+                                      << "";
+    QTest::newRow("empty humidity") << "1=23.5deg2= CR LF" << false << ""
+                                    << "";
+    QTest::newRow("no 2=") << "1=23.5deg CR LF" << false << ""
+                           << "";
+    QTest::newRow("no CR at all") << "1=23.5deg2=45" << false << ""
+                                  << "";
 }
 
 void TestReception::workedExamples()
@@ -158,16 +170,20 @@ void TestReception::recoversFromPiecesThatCanNeverBeAccepted_data()
     QTest::addColumn<int>("readings");
 
     QTest::newRow("started inside a line")
-        << QStringList{"eg2=45\r\n1=23.5deg2=45\r\n", "x"} << "23.5" << "45" << 1;
+        << QStringList{"eg2=45\r\n1=23.5deg2=45\r\n", "x"} << "23.5"
+        << "45" << 1;
     QTest::newRow("tail of a line, then lines one by one")
         << QStringList{"deg2=45\r\n", "1=22.0deg2=41\r\n", "1=22.5deg2=42\r\n", "x"} << "22.5"
         << "42" << 2;
-    QTest::newRow("several garbled lines") << QStringList{"2=\r\n2=1\r\n\r\n1=19.0deg2=60\r\n", ""}
-                                           << "19.0" << "60" << 1;
+    QTest::newRow("several garbled lines")
+        << QStringList{"2=\r\n2=1\r\n\r\n1=19.0deg2=60\r\n", ""} << "19.0"
+        << "60" << 1;
     QTest::newRow("empty humidity, then a good line")
-        << QStringList{"1=23.5deg2=\r\n", "1=20.5deg2=44\r\n", ""} << "20.5" << "44" << 1;
+        << QStringList{"1=23.5deg2=\r\n", "1=20.5deg2=44\r\n", ""} << "20.5"
+        << "44" << 1;
     QTest::newRow("1= only after the line end")
-        << QStringList{"X2=45\r\n1=23.5deg2=45\r\n", ""} << "23.5" << "45" << 1;
+        << QStringList{"X2=45\r\n1=23.5deg2=45\r\n", ""} << "23.5"
+        << "45" << 1;
 }
 
 void TestReception::recoversFromPiecesThatCanNeverBeAccepted()
@@ -214,14 +230,30 @@ void TestReception::cutLineArithmetic_data()
     QTest::addColumn<QString>("temperature");
     QTest::addColumn<QString>("humidity");
 
-    QTest::newRow("four characters between markers") << "1=1234567\r\n" << false << "" << "";
-    QTest::newRow("shortest temperature") << "1=5abc2=1\r\n" << true << "5" << "1";
-    QTest::newRow("TL zero") << "1=abc2=1\r\n" << false << "" << "";
-    QTest::newRow("no 1=, 2= at position 6") << "abcde2=1\r\n" << true << "b" << "1";
-    QTest::newRow("no 1=, 2= at position 5") << "abcd2=1\r\n" << false << "" << "";
-    QTest::newRow("line end right after 2=") << "1=23.5deg2=\r\n" << false << "" << "";
-    QTest::newRow("CR inside humidity") << "1=23.5deg2=45\rx\r\n" << true << "23.5" << "45\rx";
-    QTest::newRow("2= before 1=") << "2=45 1=23.5deg\r\n" << false << "" << "";
+    QTest::newRow("four characters between markers") << "1=1234567\r\n"
+                                                     << false << ""
+                                                     << "";
+    QTest::newRow("shortest temperature") << "1=5abc2=1\r\n"
+                                          << true << "5"
+                                          << "1";
+    QTest::newRow("TL zero") << "1=abc2=1\r\n"
+                             << false << ""
+                             << "";
+    QTest::newRow("no 1=, 2= at position 6") << "abcde2=1\r\n"
+                                             << true << "b"
+                                             << "1";
+    QTest::newRow("no 1=, 2= at position 5") << "abcd2=1\r\n"
+                                             << false << ""
+                                             << "";
+    QTest::newRow("line end right after 2=") << "1=23.5deg2=\r\n"
+                                             << false << ""
+                                             << "";
+    QTest::newRow("CR inside humidity") << "1=23.5deg2=45\rx\r\n"
+                                        << true << "23.5"
+                                        << "45\rx";
+    QTest::newRow("2= before 1=") << "2=45 1=23.5deg\r\n"
+                                  << false << ""
+                                  << "";
 }
 
 void TestReception::cutLineArithmetic()

@@ -112,13 +112,13 @@ void TestReportWriter::weatherLine_data()
                                    << "-000degF 50%";
     QTest::newRow("coldest") << -40.0 << 0 << "000/000g000t-040r000p000P000h00b000000w"
                              << "-040degF 00%";
-    QTest::newRow("hottest, saturated") << 212.0 << 100
-                                        << "000/000g000t212r000p000P000h100b000000w"
+    QTest::newRow("hottest, saturated") << 212.0 << 100 << "000/000g000t212r000p000P000h100b000000w"
                                         << "212degF 100%";
     QTest::newRow("low humidity padded") << 36.5 << 5 << "000/000g000t037r000p000P000h05b000000w"
                                          << "037degF 05%";
     QTest::newRow("float noise") << 26.240000000000002 << 44
-                                 << "000/000g000t026r000p000P000h44b000000w" << "026degF 44%";
+                                 << "000/000g000t026r000p000P000h44b000000w"
+                                 << "026degF 44%";
 }
 
 void TestReportWriter::weatherLine()
@@ -176,7 +176,8 @@ void TestReportWriter::failedWriteKeepsOldReportAndSaysSo()
 
     // A reader sees the whole old report, never a part of the new one.
     QCOMPARE(readAll("wxnow.txt"), old);
-    QCOMPARE(rig.status(), QString("06 12 2026 14:05:09 wxnow.txt not written: No space left on device"));
+    QCOMPARE(rig.status(),
+             QString("06 12 2026 14:05:09 wxnow.txt not written: No space left on device"));
     QCOMPARE(QDir(".").entryList(QDir::Files), QStringList{"wxnow.txt"});
 }
 

@@ -12,8 +12,8 @@
 #include <optional>
 #include <pty.h>
 #include <random>
-#include <sys/ioctl.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -205,8 +205,8 @@ void sleepFor(double milliseconds)
                        std::chrono::microseconds(static_cast<long long>(milliseconds * 1000));
     while (!g_stop && std::chrono::steady_clock::now() < until) {
         const auto left = until - std::chrono::steady_clock::now();
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-            left, std::chrono::milliseconds(50)));
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(50)));
     }
 }
 } // namespace
@@ -225,8 +225,8 @@ int main(int argc, char* argv[])
     const int fd = openTarget(options, keepOpen);
     std::fflush(stdout);
 
-    Weather weather(options.seed.value_or(static_cast<unsigned>(
-        std::chrono::steady_clock::now().time_since_epoch().count())));
+    Weather weather(options.seed.value_or(
+        static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count())));
 
     if (options.noise > 0) {
         std::mt19937 random(7);

@@ -9,8 +9,7 @@ constexpr int Revision = 1;
 
 inline QString text()
 {
-    return QString::number(Major) + "." + QString::number(Minor) + "." +
-           QString::number(Revision);
+    return QString::number(Major) + "." + QString::number(Minor) + "." + QString::number(Revision);
 }
 } // namespace Version
 

@@ -13,7 +13,16 @@ double leadingNumber(const QString& text);
 // digits before the point and a "-" for any negative value, even one that rounds to zero.
 QString pattern(double value, int minIntDigits, int decimals);
 
-inline QString pattern00_0(double value) { return pattern(value, 2, 1); } // "#00.0"
-inline QString pattern00(double value) { return pattern(value, 2, 0); }   // "00"
-inline QString pattern000(double value) { return pattern(value, 3, 0); }  // "000"
+inline QString pattern00_0(double value)
+{
+    return pattern(value, 2, 1);
+} // "#00.0"
+inline QString pattern00(double value)
+{
+    return pattern(value, 2, 0);
+} // "00"
+inline QString pattern000(double value)
+{
+    return pattern(value, 3, 0);
+} // "000"
 } // namespace NumberText

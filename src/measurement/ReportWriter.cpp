@@ -71,7 +71,6 @@ void ReportWriter::FileWrite(double temperatureF, std::int16_t humidity)
                             when + " " + FileName + " not written: " + reason);
         return;
     }
-    m_view.setLabelText(MainView::Label::Status, when + " " +
-                                                     NumberText::pattern000(temperatureF) +
+    m_view.setLabelText(MainView::Label::Status, when + " " + NumberText::pattern000(temperatureF) +
                                                      "degF " + humidityText(humidity) + "%");
 }

@@ -15,8 +15,9 @@ short LineSetup::storedPortNumber(const QString& storedPort)
     if (!ok)
         value = QLocale::system().toDouble(storedPort.trimmed(), &ok);
     if (!ok) {
-        throw KoraError(ErrorNumber::InvalidPortNumber,
-                        QStringLiteral("The stored port number \"%1\" is not a number").arg(storedPort));
+        throw KoraError(
+            ErrorNumber::InvalidPortNumber,
+            QStringLiteral("The stored port number \"%1\" is not a number").arg(storedPort));
     }
     const double rounded = std::nearbyint(value);
     if (rounded < std::numeric_limits<short>::min() || rounded > std::numeric_limits<short>::max())
@@ -40,12 +41,9 @@ void LineSetup::startup(SerialControl& port, const QString& storedPort)
 void LineSetup::reopen(SerialControl& port, Outcome& outcome)
 {
     const std::function<void()> steps[] = {
-        [&] { port.setPortOpen(true); },
-        [&] { port.setSettings(Settings); },
-        [&] { port.setHandshaking(0); },
-        [&] { port.setRTSEnable(false); },
-        [&] { port.setRThreshold(1); },
-        [&] { port.setSThreshold(1); },
+        [&] { port.setPortOpen(true); }, [&] { port.setSettings(Settings); },
+        [&] { port.setHandshaking(0); }, [&] { port.setRTSEnable(false); },
+        [&] { port.setRThreshold(1); },  [&] { port.setSThreshold(1); },
     };
     for (const auto& step : steps) {
         try {

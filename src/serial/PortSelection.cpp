@@ -6,8 +6,8 @@
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
-void PortSelection::apply(SerialControl& port, SettingsStore& settings, bool& portFault,
-                          int chosen, const std::function<void(const QString&)>& reportFailure)
+void PortSelection::apply(SerialControl& port, SettingsStore& settings, bool& portFault, int chosen,
+                          const std::function<void(const QString&)>& reportFailure)
 {
     LineSetup::Outcome outcome;
     const auto step = [&outcome](const std::function<void()>& body) {

@@ -77,8 +77,9 @@ void QtSerialControl::open()
             break;
         }
         m_port.clearError();
-        throw KoraError(ErrorNumber::PortOpenFailed,
-                        QStringLiteral("Cannot open Com%1 (%2): %3").arg(m_commPort).arg(device, reason));
+        throw KoraError(
+            ErrorNumber::PortOpenFailed,
+            QStringLiteral("Cannot open Com%1 (%2): %3").arg(m_commPort).arg(device, reason));
     }
     try {
         applyLineSettings(m_line, flowControlFor(m_handshaking));
@@ -155,7 +156,8 @@ void QtSerialControl::failPortError(int number, const QString& what)
 {
     const QString reason = m_port.errorString();
     m_port.clearError();
-    throw KoraError(number, QStringLiteral("%1 on Com%2: %3").arg(what).arg(m_commPort).arg(reason));
+    throw KoraError(number,
+                    QStringLiteral("%1 on Com%2: %3").arg(what).arg(m_commPort).arg(reason));
 }
 
 void QtSerialControl::applyLineSettings(const LineSettings& line, QSerialPort::FlowControl flow)
@@ -169,7 +171,8 @@ void QtSerialControl::applyLineSettings(const LineSettings& line, QSerialPort::F
     }
 }
 
-void QtSerialControl::applyModemLine(bool (QSerialPort::*setter)(bool), bool value, const char* name)
+void QtSerialControl::applyModemLine(bool (QSerialPort::*setter)(bool), bool value,
+                                     const char* name)
 {
     if (!m_port.isOpen())
         return;

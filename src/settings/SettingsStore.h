@@ -15,7 +15,8 @@ public:
     explicit SettingsStore(const QString& iniFile);
     ~SettingsStore();
 
-    QString GetSetting(const QString& section, const QString& key, const QString& defaultValue) const;
+    QString GetSetting(const QString& section, const QString& key,
+                       const QString& defaultValue) const;
     // Throws KoraError when the store cannot be written.
     void SaveSetting(const QString& section, const QString& key, const QString& value);
 

@@ -107,8 +107,7 @@ FrmAbout::FrmAbout(const FrmMain& main, MessageBoxes& messages)
 
     m_cmdOK = new QPushButton(QString::fromLatin1(OkButton.text), this);
     m_cmdOK->setObjectName(QString::fromLatin1(OkButton.name));
-    m_cmdOK->setGeometry(
-        Twips::rect(OkButton.left, OkButton.top, OkButton.width, OkButton.height));
+    m_cmdOK->setGeometry(Twips::rect(OkButton.left, OkButton.top, OkButton.width, OkButton.height));
     m_cmdOK->setDefault(true);
     connect(m_cmdOK, &QPushButton::clicked, this, &FrmAbout::okClicked);
     // Escape rejects the dialog, which closes it like OK.

@@ -24,8 +24,7 @@ const ControlRow PortCombo = {"cboPort", "comm1", 120, 120, 1095, 300};
 const ControlRow CancelButton = {"btnCancel", "Cancel", 1320, 120, 735, 375};
 const ControlRow SetButton = {"btnOK", "Set", 2160, 120, 615, 375};
 
-template <typename Widget>
-Widget* place(Widget* widget, const ControlRow& row)
+template <typename Widget> Widget* place(Widget* widget, const ControlRow& row)
 {
     widget->setObjectName(QString::fromLatin1(row.name));
     widget->setGeometry(Twips::rect(row.left, row.top, row.width, row.height));
@@ -88,8 +87,9 @@ int FrmComm::chosenPort() const
 
 void FrmComm::set()
 {
-    PortSelection::apply(m_port, m_settings, m_state.portFault, chosenPort(),
-                         [this](const QString& description) { m_messages.exclamation(description); });
+    PortSelection::apply(
+        m_port, m_settings, m_state.portFault, chosenPort(),
+        [this](const QString& description) { m_messages.exclamation(description); });
     accept();
 }
 

@@ -14,8 +14,8 @@ struct ProgramState;
 class FrmComm : public QDialog {
     Q_OBJECT
 public:
-    FrmComm(const FrmMain& main, SerialControl& port, SettingsStore& settings,
-            ProgramState& state, MessageBoxes& messages);
+    FrmComm(const FrmMain& main, SerialControl& port, SettingsStore& settings, ProgramState& state,
+            MessageBoxes& messages);
 
     // The 1-based number of the selected item, 0 when the typed text selects none.
     int chosenPort() const;

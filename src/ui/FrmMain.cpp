@@ -1,9 +1,9 @@
 #include "FrmMain.h"
 
 #include "AppIcon.h"
+#include "Fonts.h"
 #include "FrmAbout.h"
 #include "FrmComm.h"
-#include "Fonts.h"
 #include "IndicatorCircle.h"
 #include "MessageBoxes.h"
 #include "Twips.h"
@@ -63,8 +63,8 @@ const ControlRow Controls[] = {
 FrmMain::FrmMain(ProgramState& state, SettingsStore& settings, SerialControl& port,
                  const Clock& clock, MessageBoxes& messages,
                  ReportWriter::FileFactory makeReportFile, QWidget* parent)
-    : QMainWindow(parent), m_state(state), m_settings(settings), m_port(port),
-      m_messages(messages), m_reportWriter(state, *this, clock, std::move(makeReportFile)),
+    : QMainWindow(parent), m_state(state), m_settings(settings), m_port(port), m_messages(messages),
+      m_reportWriter(state, *this, clock, std::move(makeReportFile)),
       m_conditioning(state, *this,
                      [this](double temperatureF, std::int16_t humidity) {
                          m_reportWriter.FileWrite(temperatureF, humidity);
@@ -147,8 +147,8 @@ void FrmMain::load()
     setWindowTitle(title());
 
     const auto position = [this](const QString& key) {
-        const QString stored = m_settings.GetSetting(SettingsKeys::Section, key,
-                                                     SettingsKeys::PositionDefault);
+        const QString stored =
+            m_settings.GetSetting(SettingsKeys::Section, key, SettingsKeys::PositionDefault);
         // A hand-edited value that is not a number falls back to the default position.
         return SettingsText::toPosition(stored).value_or(
             *SettingsText::toPosition(SettingsKeys::PositionDefault));
@@ -157,9 +157,8 @@ void FrmMain::load()
     const float left = position(SettingsKeys::Left);
     setPositionTwips(left, top);
 
-    const QString storedPort =
-        m_settings.GetSetting(SettingsKeys::Section, SettingsKeys::CommPort,
-                              SettingsKeys::CommPortDefault);
+    const QString storedPort = m_settings.GetSetting(SettingsKeys::Section, SettingsKeys::CommPort,
+                                                     SettingsKeys::CommPortDefault);
     try {
         LineSetup::startup(m_port, storedPort);
     } catch (const KoraError& error) {
@@ -220,7 +219,8 @@ void FrmMain::onComm()
         UnhandledError::raise(error);
     } catch (const std::exception& error) {
         m_ended = true;
-        UnhandledError::raise(KoraError(ErrorNumber::Internal, QString::fromLocal8Bit(error.what())));
+        UnhandledError::raise(
+            KoraError(ErrorNumber::Internal, QString::fromLocal8Bit(error.what())));
     }
 }
 

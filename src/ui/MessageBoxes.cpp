@@ -25,7 +25,9 @@ void QtMessageBoxes::exclamation(const QString& text)
 
 QString QtMessageBoxes::errorText(const KoraError& error)
 {
-    return QStringLiteral("Run-time error '%1':\n\n%2").arg(error.number()).arg(error.description());
+    return QStringLiteral("Run-time error '%1':\n\n%2")
+        .arg(error.number())
+        .arg(error.description());
 }
 
 void QtMessageBoxes::error(const KoraError& error)
