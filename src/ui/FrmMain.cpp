@@ -212,16 +212,10 @@ void FrmMain::onComm()
 {
     if (m_ended)
         return;
-    try {
-        m_reception.OnComm();
-    } catch (const KoraError& error) {
-        m_ended = true;
-        UnhandledError::raise(error);
-    } catch (const std::exception& error) {
-        m_ended = true;
-        UnhandledError::raise(
-            KoraError(ErrorNumber::Internal, QString::fromLocal8Bit(error.what())));
-    }
+    // The report of a failure waits in a message box, whose event loop would deliver further
+    // notifications: take none while a notification is being handled.
+    m_ended = true;
+    m_ended = !UnhandledError::guard([this] { m_reception.OnComm(); });
 }
 
 void FrmMain::onDeviceLost(const QString& description)
