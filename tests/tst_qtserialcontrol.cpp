@@ -32,10 +32,13 @@ class TestQtSerialControl : public QObject {
 private slots:
     void opensMappedDeviceAt9600_8N1();
     void receivedCharactersRaiseReceiveNotification();
+    void portNumberRange_data();
+    void portNumberRange();
     void failingPutsThrowAndChangeNothing();
     void openFailureNamesDeviceAndReason();
     void busyDeviceIsRefused();
-    void lostDeviceClosesPortOnceAndStaysIdle();
+    void lostDeviceIsReportedOnceAndStaysIdle_data();
+    void lostDeviceIsReportedOnceAndStaysIdle();
 };
 
 void TestQtSerialControl::opensMappedDeviceAt9600_8N1()
@@ -85,20 +88,39 @@ void TestQtSerialControl::receivedCharactersRaiseReceiveNotification()
     QCOMPARE(text.at(2).unicode(), char16_t(0));
 }
 
+void TestQtSerialControl::portNumberRange_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("0, nothing selected") << 0 << false;
+    QTest::newRow("first") << 1 << true;
+    QTest::newRow("last the dialog offers") << 16 << true;
+    QTest::newRow("one past the last") << 17 << false;
+    QTest::newRow("negative") << -1 << false;
+}
+
+void TestQtSerialControl::portNumberRange()
+{
+    QFETCH(int, number);
+    QFETCH(bool, accepted);
+    QtSerialControl port(mapOne("/dev/kora-no-such-device"));
+    port.setCommPort(2);
+    try {
+        port.setCommPort(number);
+        QVERIFY2(accepted, "port number accepted");
+        QCOMPARE(port.CommPort(), number);
+    } catch (const KoraError& error) {
+        QVERIFY2(!accepted, qPrintable(error.description()));
+        QCOMPARE(error.number(), 8002);
+        QCOMPARE(port.CommPort(), 2);
+    }
+}
+
 void TestQtSerialControl::failingPutsThrowAndChangeNothing()
 {
     Pty pty;
     QtSerialControl port(mapOne(pty.deviceName()));
     QVERIFY_THROWS_EXCEPTION(KoraError, port.Input());
-    for (int bad : {0, 17, -1}) {
-        try {
-            port.setCommPort(bad);
-            QFAIL("port number accepted");
-        } catch (const KoraError& error) {
-            QCOMPARE(error.number(), 8002);
-        }
-        QCOMPARE(port.CommPort(), 1);
-    }
     QVERIFY_THROWS_EXCEPTION(KoraError, port.setSettings("9600,x,8,1"));
     QVERIFY_THROWS_EXCEPTION(KoraError, port.setHandshaking(4));
 
@@ -146,8 +168,18 @@ void TestQtSerialControl::busyDeviceIsRefused()
     QVERIFY(first.PortOpen());
 }
 
-void TestQtSerialControl::lostDeviceClosesPortOnceAndStaysIdle()
+void TestQtSerialControl::lostDeviceIsReportedOnceAndStaysIdle_data()
 {
+    QTest::addColumn<bool>("duringPut");
+    QTest::newRow("while receiving") << false;
+    // The adapter goes while the port dialog reopens it: the put that meets the loss reports
+    // it, and no second report follows.
+    QTest::newRow("inside a put") << true;
+}
+
+void TestQtSerialControl::lostDeviceIsReportedOnceAndStaysIdle()
+{
+    QFETCH(bool, duringPut);
     auto pty = std::make_unique<Pty>();
     QtSerialControl port(mapOne(pty->deviceName()));
     LineSetup::startup(port, "");
@@ -155,15 +187,31 @@ void TestQtSerialControl::lostDeviceClosesPortOnceAndStaysIdle()
     QSignalSpy notifications(&port, &SerialControl::OnComm);
 
     pty->hangUp();
-    QTRY_COMPARE(lost.count(), 1);
-    QVERIFY(!port.PortOpen());
-    QVERIFY(lost.at(0).at(0).toString().contains(pty->deviceName()));
+    if (duringPut) {
+        try {
+            port.setSettings(LineSetup::Settings);
+            QFAIL("a put on a lost device succeeded");
+        } catch (const KoraError& error) {
+            QCOMPARE(error.number(), 8012);
+            QVERIFY2(error.description().contains(pty->deviceName()) &&
+                         error.description().contains("was lost"),
+                     qPrintable(error.description()));
+        }
+        QVERIFY(!port.PortOpen());
+        QTest::qWait(200);
+        QCOMPARE(lost.count(), 0);
+    } else {
+        QTRY_COMPARE(lost.count(), 1);
+        QVERIFY(!port.PortOpen());
+        QVERIFY(lost.at(0).at(0).toString().contains(pty->deviceName()));
+    }
 
     // Nothing keeps firing once the port is closed.
     const double before = cpuSeconds();
     const int notified = notifications.count();
+    const int reported = lost.count();
     QTest::qWait(500);
-    QCOMPARE(lost.count(), 1);
+    QCOMPARE(lost.count(), reported);
     QCOMPARE(notifications.count(), notified);
     QVERIFY2(cpuSeconds() - before < 0.25, "the event loop kept working after the device was lost");
 }

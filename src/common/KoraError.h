@@ -31,6 +31,7 @@ constexpr int Internal = 51;
 constexpr int InvalidPortNumber = 8002;
 constexpr int PortAlreadyOpen = 8005;
 constexpr int PortOpenFailed = 8010;
+constexpr int DeviceLost = 8012;
 constexpr int PortNotOpen = 8018;
 constexpr int InvalidSettings = 8015;
 } // namespace ErrorNumber

@@ -4,6 +4,9 @@
 
 #include <QStringList>
 
+#include <cerrno>
+#include <utility>
+
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
@@ -53,7 +56,30 @@ void QtSerialControl::setPortOpen(bool open)
     }
     if (m_port.isOpen())
         throw KoraError(ErrorNumber::PortAlreadyOpen, QStringLiteral("Port already open"));
-    this->open();
+    put([this] { this->open(); });
+}
+
+void QtSerialControl::put(const std::function<void()>& body)
+{
+    // The device can go away inside a put: the port then signals the loss while the put's own
+    // call is still failing. The put reports the loss as its failure, once, and no separate
+    // loss notification follows.
+    m_inPut = true;
+    m_lostInPut.clear();
+    const auto lostError = [this] {
+        return KoraError(ErrorNumber::DeviceLost, std::exchange(m_lostInPut, QString()));
+    };
+    try {
+        body();
+    } catch (const KoraError&) {
+        m_inPut = false;
+        if (!m_lostInPut.isEmpty())
+            throw lostError();
+        throw;
+    }
+    m_inPut = false;
+    if (!m_lostInPut.isEmpty())
+        throw lostError();
 }
 
 void QtSerialControl::open()
@@ -171,16 +197,33 @@ void QtSerialControl::applyLineSettings(const LineSettings& line, QSerialPort::F
     }
 }
 
+bool QtSerialControl::lacksModemLines(QSerialPort::SerialPortError error, int systemError)
+{
+    // A device without modem-control lines (a pseudo-terminal, some adapters) refuses the
+    // ioctl with ENOTTY, which the port reports as an unsupported operation. The message text
+    // is the system's and comes in the user's language, so only the codes are compared.
+    if (error != QSerialPort::UnsupportedOperationError)
+        return false;
+#ifdef Q_OS_UNIX
+    return systemError == ENOTTY;
+#else
+    Q_UNUSED(systemError);
+    return true;
+#endif
+}
+
 void QtSerialControl::applyModemLine(bool (QSerialPort::*setter)(bool), bool value,
                                      const char* name)
 {
     if (!m_port.isOpen())
         return;
-    if ((m_port.*setter)(value))
+    errno = 0;
+    const bool done = (m_port.*setter)(value);
+    const int systemError = errno;
+    if (done)
         return;
-    // A device without modem-control lines (a pseudo-terminal, some adapters) refuses the
-    // ioctl. The program only receives, so a line it cannot drive loses nothing.
-    if (m_port.errorString().contains(QStringLiteral("Inappropriate ioctl"))) {
+    // The program only receives, so a line it cannot drive loses nothing.
+    if (lacksModemLines(m_port.error(), systemError)) {
         m_port.clearError();
         return;
     }
@@ -190,28 +233,36 @@ void QtSerialControl::applyModemLine(bool (QSerialPort::*setter)(bool), bool val
 
 void QtSerialControl::setSettings(const QString& settings)
 {
-    const LineSettings line = parseSettings(settings);
-    applyLineSettings(line, flowControlFor(m_handshaking));
-    m_line = line;
+    put([&] {
+        const LineSettings line = parseSettings(settings);
+        applyLineSettings(line, flowControlFor(m_handshaking));
+        m_line = line;
+    });
 }
 
 void QtSerialControl::setHandshaking(int handshaking)
 {
-    const QSerialPort::FlowControl flow = flowControlFor(handshaking);
-    applyLineSettings(m_line, flow);
-    m_handshaking = handshaking;
+    put([&] {
+        const QSerialPort::FlowControl flow = flowControlFor(handshaking);
+        applyLineSettings(m_line, flow);
+        m_handshaking = handshaking;
+    });
 }
 
 void QtSerialControl::setDTREnable(bool enable)
 {
-    applyModemLine(&QSerialPort::setDataTerminalReady, enable, "DTR");
-    m_dtrEnable = enable;
+    put([&] {
+        applyModemLine(&QSerialPort::setDataTerminalReady, enable, "DTR");
+        m_dtrEnable = enable;
+    });
 }
 
 void QtSerialControl::setRTSEnable(bool enable)
 {
-    applyModemLine(&QSerialPort::setRequestToSend, enable, "RTS");
-    m_rtsEnable = enable;
+    put([&] {
+        applyModemLine(&QSerialPort::setRequestToSend, enable, "RTS");
+        m_rtsEnable = enable;
+    });
 }
 
 void QtSerialControl::setRThreshold(short threshold)
@@ -266,5 +317,9 @@ void QtSerialControl::onError(QSerialPort::SerialPortError error)
         QStringLiteral("Com%1 (%2) was lost: %3").arg(m_commPort).arg(deviceName(), reason);
     m_port.close();
     m_port.clearError();
+    if (m_inPut) {
+        m_lostInPut = description;
+        return;
+    }
     emit deviceLost(description);
 }

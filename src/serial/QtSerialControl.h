@@ -40,9 +40,11 @@ private:
     static LineSettings parseSettings(const QString& settings);
     static QSerialPort::FlowControl flowControlFor(int handshaking);
 
+    void put(const std::function<void()>& body);
     void open();
     void applyLineSettings(const LineSettings& line, QSerialPort::FlowControl flow);
     void applyModemLine(bool (QSerialPort::*setter)(bool), bool value, const char* name);
+    static bool lacksModemLines(QSerialPort::SerialPortError error, int systemError);
     [[noreturn]] void failPortError(int number, const QString& what);
     void onReadyRead();
     void onError(QSerialPort::SerialPortError error);
@@ -57,4 +59,6 @@ private:
     short m_rThreshold = 0;
     short m_sThreshold = 0;
     short m_commEvent = 0;
+    bool m_inPut = false;
+    QString m_lostInPut;
 };
