@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QtTest>
 #include <unistd.h>
 
@@ -36,7 +37,9 @@ class TestEndToEnd : public QObject {
     QTemporaryDir m_dir;
     QProcess m_kora;
 
-    void startKora(const QString& com1)
+    // Starts the program with Com1 mapped to the device. Unprivileged, it runs as user nobody
+    // when the test runs as root, so that file permissions apply to it.
+    void startKora(const QString& com1, bool unprivileged = false)
     {
         QDir(m_dir.path()).mkpath("config/KORA");
         QDir(m_dir.path()).mkpath("work");
@@ -51,13 +54,59 @@ class TestEndToEnd : public QObject {
         m_kora.setProcessEnvironment(env);
         m_kora.setWorkingDirectory(m_dir.filePath("work"));
         m_kora.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_kora.start(KORA_BINARY, {});
+        if (unprivileged && ::geteuid() == 0) {
+            const QString setpriv = QStandardPaths::findExecutable("setpriv");
+            if (setpriv.isEmpty())
+                QSKIP("setpriv (util-linux) is needed to run the program as another user");
+            // The build tree may sit where nobody cannot reach it; the program needs only
+            // the system's libraries.
+            const QString binary = m_dir.filePath("kora");
+            QVERIFY(QFile::copy(KORA_BINARY, binary));
+            for (const QString& path :
+                 {m_dir.path(), m_dir.filePath("config"), m_dir.filePath("config/KORA"), com1})
+                QVERIFY(QFile::setPermissions(path, QFile::Permissions(0x7777)));
+            m_kora.start(setpriv, {"--reuid=nobody", "--regid=nogroup", "--clear-groups", binary});
+        } else {
+            m_kora.start(KORA_BINARY, {});
+        }
         QVERIFY(m_kora.waitForStarted());
+    }
+
+    // Sends sensor lines one write each, at a sensor's pace at 9600 baud, until the report
+    // appears (the 301st line makes the program take the 300th); returns the report's bytes.
+    QByteArray sendUntilReport(Pty& pty, const QByteArray& line)
+    {
+        const QString report = m_dir.filePath("work/wxnow.txt");
+        int sent = 0;
+        while (QFileInfo(report).size() == 0 && sent < 1200) {
+            if (!pty.write(line))
+                return "<write failed>";
+            ++sent;
+            QThread::msleep(16);
+            if (!pty.waitUntilRead())
+                return "<not read>";
+        }
+        if (sent < 301)
+            return "<report after only " + QByteArray::number(sent) + " lines>";
+        QDeadlineTimer deadline(10000);
+        while (QFileInfo(report).size() < 58 && !deadline.hasExpired())
+            QThread::msleep(10);
+        QFile file(report);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no report>");
+    }
+
+    static bool isReport(const QByteArray& bytes, const char* weatherLine)
+    {
+        return QRegularExpression("^\\d\\d \\d\\d \\d{4} \\d\\d:\\d\\d\r\n" +
+                                  QRegularExpression::escape(weatherLine) + "\r\n$")
+            .match(QString::fromLatin1(bytes))
+            .hasMatch();
     }
 
 private slots:
     void cleanup();
     void reportFromThreeHundredSensorLines();
+    void reportByUserWhoMayWriteOnlyTheFile();
     void staysUpWithoutItsDevice();
     void staysIdleAfterItsDeviceIsLost();
     void simulatorSendsSensorLines();
@@ -78,29 +127,36 @@ void TestEndToEnd::reportFromThreeHundredSensorLines()
     startKora(pty.deviceName());
     QTRY_VERIFY_WITH_TIMEOUT(holds(m_kora.processId(), pty.deviceName()), 10000);
 
-    // Lines come one write each, at the pace of a sensor at 9600 baud, until the first report:
-    // the 301st line makes the program take the 300th.
-    const QString report = m_dir.filePath("work/wxnow.txt");
-    int sent = 0;
-    while (!QFileInfo::exists(report) && sent < 1200) {
-        QVERIFY(pty.write("1=22.5deg2=45\r\n"));
-        ++sent;
-        QThread::msleep(16);
-        QVERIFY(pty.waitUntilRead());
-    }
-    QVERIFY2(sent >= 301, qPrintable(QString::number(sent)));
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(report).size() > 0, 10000);
-    QFile file(report);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = sendUntilReport(pty, "1=22.5deg2=45\r\n");
     // 22.5 degrees is 72.5 F.
-    QVERIFY2(QRegularExpression("^\\d\\d \\d\\d \\d{4} \\d\\d:\\d\\d\r\n"
-                                "000/000g000t073r000p000P000h45b000000w\r\n$")
-                 .match(QString::fromLatin1(bytes))
-                 .hasMatch(),
-             bytes.constData());
+    QVERIFY2(isReport(bytes, "000/000g000t073r000p000P000h45b000000w"), bytes.constData());
     QCOMPARE(bytes.size(), 58);
     QCOMPARE(m_kora.state(), QProcess::Running);
+}
+
+void TestEndToEnd::reportByUserWhoMayWriteOnlyTheFile()
+{
+    // The beacon software's folder belongs to someone else; only wxnow.txt was made writable.
+    Pty pty;
+    QDir(m_dir.filePath("work")).removeRecursively();
+    QDir(m_dir.path()).mkpath("work");
+    QFile report(m_dir.filePath("work/wxnow.txt"));
+    QVERIFY(report.open(QIODevice::WriteOnly));
+    report.close();
+    QVERIFY(report.setPermissions(QFile::Permissions(0x6666)));
+    QVERIFY(QFile::setPermissions(m_dir.filePath("work"), QFile::Permissions(0x5555)));
+    auto restore = qScopeGuard(
+        [&] { QFile::setPermissions(m_dir.filePath("work"), QFile::Permissions(0x7777)); });
+
+    // A program killed by an earlier test leaves its lock on the device name behind, and
+    // another user may not take over a lock that root left.
+    QFile::remove("/var/lock/LCK.." + pty.deviceName().mid(5).replace('/', '_'));
+    startKora(pty.deviceName(), true);
+    QTRY_VERIFY_WITH_TIMEOUT(holds(m_kora.processId(), pty.deviceName()), 10000);
+    const QByteArray bytes = sendUntilReport(pty, "1=22.5deg2=45\r\n");
+    QVERIFY2(isReport(bytes, "000/000g000t073r000p000P000h45b000000w"), bytes.constData());
+    QCOMPARE(QDir(m_dir.filePath("work")).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"wxnow.txt"});
 }
 
 void TestEndToEnd::staysUpWithoutItsDevice()

@@ -52,6 +52,10 @@ void ReportWriter::FileWrite(double temperatureF, std::int16_t humidity)
     bool written = false;
     QString reason;
     const std::unique_ptr<QSaveFile> file = m_makeFile(path);
+    // The new report normally goes into a new file that then replaces the old one, so a reader
+    // never sees half a report. That needs a writable folder; where only the report file itself
+    // may be written (set up for the beacon software), it is rewritten in place instead.
+    file->setDirectWriteFallback(true);
     if (file->open(QIODevice::WriteOnly)) {
         if (file->write(bytes) == bytes.size()) {
             written = file->commit();
