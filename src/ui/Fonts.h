@@ -3,7 +3,8 @@
 #include <QFont>
 
 namespace Fonts {
-// The labels' Japanese Gothic face where installed, else a proportional sans-serif face that
-// has the degree Celsius sign.
+// The labels' Japanese Gothic face where installed, else IPAPGothic, whose widths are close
+// enough that every text fits its box as laid out, else a proportional sans-serif face that has
+// the degree Celsius sign.
 QFont gothic(double pointSize);
 } // namespace Fonts
