@@ -1,10 +1,14 @@
 #include "KoraApp.h"
+#include "PlatformChoice.h"
 #include "common/Version.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    const QByteArray platform = PlatformChoice::preferred(QProcessEnvironment::systemEnvironment());
+    if (!platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform);
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(AppTitle);
     QCoreApplication::setApplicationName(AppTitle);
