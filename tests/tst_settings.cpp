@@ -70,6 +70,9 @@ void TestSettings_::positionParsing_data()
     QTest::newRow("letters") << "abc" << false << 0.0f;
     QTest::newRow("empty") << "" << false << 0.0f;
     QTest::newRow("number then text") << "12px" << false << 0.0f;
+    QTest::newRow("infinite") << "inf" << false << 0.0f;
+    QTest::newRow("nan") << "nan" << false << 0.0f;
+    QTest::newRow("far out of range") << "-99999999999" << true << -99999999999.0f;
 }
 
 void TestSettings_::positionParsing()
