@@ -235,6 +235,12 @@ void TestConditioning::minimizedTitle_data()
     QTest::newRow("over limits") << "120"
                                  << "130"
                                  << "99.0C99%";
+    QTest::newRow("negative zero has no sign") << "-0.0"
+                                               << "45"
+                                               << "00.0C45%";
+    QTest::newRow("small negative keeps its sign") << "-0.04"
+                                                   << "45"
+                                                   << "-00.0C45%";
     QTest::newRow("rounded") << "23.45"
                              << "44.5"
                              << "23.5C45%";

@@ -39,6 +39,7 @@ class TestFrmAbout : public QObject {
 private slots:
     void init();
     void textsAfterLoad();
+    void versionFollowsColourScheme();
     void placedRelativeToMainWindow();
     void closeKeys_data();
     void closeKeys();
@@ -66,6 +67,26 @@ void TestFrmAbout::textsAfterLoad()
         QVERIFY(dialog.findChild<QWidget*>("Line1"));
     });
     QVERIFY(m_messages.shown.isEmpty());
+}
+
+void TestFrmAbout::versionFollowsColourScheme()
+{
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(30, 30, 30));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    QApplication::setPalette(dark);
+    auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
+
+    whileOpen([](FrmAbout& dialog) {
+        const auto ink = [&](const char* name) {
+            return dialog.findChild<QLabel*>(name)->palette().color(QPalette::WindowText);
+        };
+        QCOMPARE(ink("lblVersion"), QColor(230, 230, 230));
+        QCOMPARE(ink("copyright"), QColor(230, 230, 230));
+        QCOMPARE(ink("lblTitle"), QColor(Qt::black));
+        QCOMPARE(ink("lblDescription"), QColor(Qt::black));
+    });
 }
 
 void TestFrmAbout::placedRelativeToMainWindow()

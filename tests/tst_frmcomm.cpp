@@ -60,6 +60,7 @@ private slots:
     void samePortWithoutFaultLeavesPortAlone();
     void switchToPortThatOpens();
     void switchToPortThatFailsThenRetry();
+    void typedTextSelectsNoPort_data();
     void typedTextSelectsNoPort();
     void cancelAndFrameCloseChangeNothing_data();
     void cancelAndFrameCloseChangeNothing();
@@ -165,12 +166,24 @@ void TestFrmComm::switchToPortThatFailsThenRetry()
     QCOMPARE(saved(), QString("4"));
 }
 
+void TestFrmComm::typedTextSelectsNoPort_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("a device name") << "ttyUSB0";
+    // Typed text is never completed into an item's text.
+    QTest::newRow("start of every item") << "Com";
+    QTest::newRow("one letter") << "c";
+    QTest::newRow("item in other case") << "com2";
+}
+
 void TestFrmComm::typedTextSelectsNoPort()
 {
-    option([](FrmComm& dialog) {
+    QFETCH(QString, typed);
+    option([typed](FrmComm& dialog) {
         auto* combo = dialog.findChild<QComboBox*>("cboPort");
         combo->lineEdit()->selectAll();
-        QTest::keyClicks(combo->lineEdit(), "ttyUSB0");
+        QTest::keyClicks(combo->lineEdit(), typed);
+        QCOMPARE(combo->currentText(), typed);
         QCOMPARE(dialog.chosenPort(), 0);
         press(dialog, "btnOK");
     });

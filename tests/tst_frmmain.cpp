@@ -1,6 +1,7 @@
 #include "ExpectedPuts.h"
 #include "FakeSerialControl.h"
 #include "FixedClock.h"
+#include "PlatformChoice.h"
 #include "RecordingMessages.h"
 #include "TestSettings.h"
 #include "common/UnhandledError.h"
@@ -46,6 +47,32 @@ struct Rig {
     }
     QString text(const char* name) const { return window->findChild<QLabel*>(name)->text(); }
 };
+
+// Where the label, showing the text, would paint outside its box; empty when the text fits.
+QString paintedOutside(const QLabel& label, const QString& text)
+{
+    const QFontMetrics metrics(label.font());
+    const QRect box = label.contentsRect();
+    const int indent = std::max(label.indent(), 0);
+    const int advance = metrics.horizontalAdvance(text);
+    int start = indent;
+    if (label.alignment() & Qt::AlignRight)
+        start = box.width() - indent - advance;
+    else if (label.alignment() & Qt::AlignHCenter)
+        start = (box.width() - advance) / 2;
+    // The text must start inside the box and its last glyph end there; a first glyph may
+    // reach left of its own origin, as a "T" does, which is how the face draws it.
+    const QRect ink = metrics.boundingRect(text).translated(start, 0);
+    if (start >= 0 && ink.right() < box.width() && metrics.height() <= box.height())
+        return {};
+    return QString("\"%1\" in %2 starts at x %3 and ends at %4, height %5; the box is %6 x %7")
+        .arg(text, QFontInfo(label.font()).family())
+        .arg(start)
+        .arg(ink.right())
+        .arg(metrics.height())
+        .arg(box.width())
+        .arg(box.height());
+}
 } // namespace
 
 class TestFrmMain : public QObject {
@@ -71,6 +98,8 @@ private slots:
     void minimizedTitleFollowsReadings();
     void failingNotificationIsUnhandledOnce();
     void lostDeviceSetsFlagAndTellsUser();
+    void platformChoice_data();
+    void platformChoice();
 };
 
 void TestFrmMain::initTestCase()
@@ -89,19 +118,33 @@ void TestFrmMain::controlTable_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("twips");
     QTest::addColumn<QString>("text");
+    // The widest texts the control shows, each of which must fit in its box in the font that
+    // the machine really resolves.
+    QTest::addColumn<QStringList>("mustFit");
 
-    QTest::newRow("txtLabel1") << "txtLabel1" << QRect(1200, 0, 855, 255) << "Now";
-    QTest::newRow("Label5") << "Label5" << QRect(2160, 0, 855, 255) << "Average\r\n";
-    QTest::newRow("Mon") << "Mon" << QRect(120, 240, 255, 255) << QString();
-    QTest::newRow("Label3") << "Label3" << QRect(480, 240, 735, 375) << "Temp";
-    QTest::newRow("txtTEMP") << "txtTEMP" << QRect(1200, 240, 855, 375) << "";
-    QTest::newRow("txtTEMPave") << "txtTEMPave" << QRect(2160, 240, 855, 375) << "---- ";
-    QTest::newRow("Label2") << "Label2" << QRect(3240, 240, 375, 375) << QString(QChar(0x2103));
-    QTest::newRow("Label4") << "Label4" << QRect(600, 720, 615, 375) << "Hum";
-    QTest::newRow("txtHUM") << "txtHUM" << QRect(1200, 720, 855, 375) << "";
-    QTest::newRow("txtHUMave") << "txtHUMave" << QRect(2160, 720, 855, 375) << "---- ";
-    QTest::newRow("Label1") << "Label1" << QRect(3120, 720, 615, 375) << "%RH";
-    QTest::newRow("txtMon") << "txtMon" << QRect(120, 1200, 3495, 375) << "";
+    const QString celsius(QChar(0x2103));
+    QTest::newRow("txtLabel1") << "txtLabel1" << QRect(1200, 0, 855, 255) << "Now"
+                               << QStringList{"Now"};
+    QTest::newRow("Label5") << "Label5" << QRect(2160, 0, 855, 255) << "Average\r\n"
+                            << QStringList{"Average"};
+    QTest::newRow("Mon") << "Mon" << QRect(120, 240, 255, 255) << QString() << QStringList();
+    QTest::newRow("Label3") << "Label3" << QRect(480, 240, 735, 375) << "Temp"
+                            << QStringList{"Temp"};
+    QTest::newRow("txtTEMP") << "txtTEMP" << QRect(1200, 240, 855, 375) << ""
+                             << QStringList{"-40", "-12.5"};
+    QTest::newRow("txtTEMPave") << "txtTEMPave" << QRect(2160, 240, 855, 375) << "---- "
+                                << QStringList{"---- ", "-00.0", "100.0"};
+    QTest::newRow("Label2") << "Label2" << QRect(3240, 240, 375, 375) << celsius
+                            << QStringList{celsius};
+    QTest::newRow("Label4") << "Label4" << QRect(600, 720, 615, 375) << "Hum" << QStringList{"Hum"};
+    QTest::newRow("txtHUM") << "txtHUM" << QRect(1200, 720, 855, 375) << ""
+                            << QStringList{"100", "45%"};
+    QTest::newRow("txtHUMave") << "txtHUMave" << QRect(2160, 720, 855, 375) << "---- "
+                               << QStringList{"---- ", "100.0"};
+    QTest::newRow("Label1") << "Label1" << QRect(3120, 720, 615, 375) << "%RH"
+                            << QStringList{"%RH"};
+    QTest::newRow("txtMon") << "txtMon" << QRect(120, 1200, 3495, 375) << ""
+                            << QStringList{"31 12 2026 23:59:59 -040degF 100%"};
 }
 
 void TestFrmMain::controlTable()
@@ -109,6 +152,7 @@ void TestFrmMain::controlTable()
     QFETCH(QString, name);
     QFETCH(QRect, twips);
     QFETCH(QString, text);
+    QFETCH(QStringList, mustFit);
 
     Rig rig;
     rig.load();
@@ -120,6 +164,10 @@ void TestFrmMain::controlTable()
     if (auto* label = qobject_cast<QLabel*>(control)) {
         QCOMPARE(label->text(), text);
         QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+        for (const QString& shown : mustFit) {
+            const QString painted = paintedOutside(*label, shown);
+            QVERIFY2(painted.isEmpty(), qPrintable(painted));
+        }
     }
 }
 
@@ -193,6 +241,15 @@ void TestFrmMain::startupMends_data()
 
     QTest::newRow("top not a number") << "abc"
                                       << "" << false << QPoint(13, 13) << true << "";
+    QTest::newRow("top infinite") << "inf"
+                                  << "" << false << QPoint(13, 13) << true << "";
+    QTest::newRow("top not a number, nan") << "nan"
+                                           << "" << false << QPoint(13, 13) << true << "";
+    // Placed as far up as the window system goes, not wrapped round to somewhere below.
+    QTest::newRow("top far out of range") << "-99999999999"
+                                          << "" << false << QPoint(13, -16777215) << true << "";
+    QTest::newRow("top far out the other way") << "1e30"
+                                               << "" << false << QPoint(13, 16777215) << true << "";
     QTest::newRow("port missing") << "300"
                                   << "" << true << QPoint(13, 20) << false
                                   << "error 8010: Cannot open Com1: no such device";
@@ -227,6 +284,11 @@ void TestFrmMain::startupMends()
     QCOMPARE(rig.state.portFault, !opened);
     QCOMPARE(rig.messages.shown, message.isEmpty() ? QStringList() : QStringList{message});
     QVERIFY(rig.unhandled.isEmpty());
+
+    // What is saved is where the window really is.
+    window.close();
+    QCOMPARE(rig.stored("Top"), SettingsText::fromPosition(float(window.pos().y()) * 15));
+    QCOMPARE(rig.stored("Left"), SettingsText::fromPosition(float(window.pos().x()) * 15));
 }
 
 void TestFrmMain::exitAndCloseSavePositionAndClosePort_data()
@@ -337,6 +399,32 @@ void TestFrmMain::lostDeviceSetsFlagAndTellsUser()
     QVERIFY(rig.state.portFault);
     QCOMPARE(rig.messages.shown,
              QStringList{"exclamation: Com1 (/dev/ttyUSB0) was lost: No such device"});
+}
+
+void TestFrmMain::platformChoice_data()
+{
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<QByteArray>("platform");
+    QTest::newRow("X session") << QStringList{"DISPLAY=:0"} << QByteArray("xcb;wayland");
+    QTest::newRow("Wayland session with XWayland")
+        << QStringList{"DISPLAY=:0", "WAYLAND_DISPLAY=wayland-0"} << QByteArray("xcb;wayland");
+    QTest::newRow("Wayland without X") << QStringList{"WAYLAND_DISPLAY=wayland-0"} << QByteArray();
+    QTest::newRow("empty DISPLAY") << QStringList{"DISPLAY="} << QByteArray();
+    QTest::newRow("user chose Wayland")
+        << QStringList{"DISPLAY=:0", "QT_QPA_PLATFORM=wayland"} << QByteArray();
+    QTest::newRow("user chose, even empty")
+        << QStringList{"DISPLAY=:0", "QT_QPA_PLATFORM="} << QByteArray();
+    QTest::newRow("no display at all") << QStringList() << QByteArray();
+}
+
+void TestFrmMain::platformChoice()
+{
+    QFETCH(QStringList, environment);
+    QFETCH(QByteArray, platform);
+    QProcessEnvironment env;
+    for (const QString& variable : environment)
+        env.insert(variable.section('=', 0, 0), variable.section('=', 1));
+    QCOMPARE(PlatformChoice::preferred(env), platform);
 }
 
 QTEST_MAIN(TestFrmMain)

@@ -21,14 +21,16 @@ struct ControlRow {
     const char* text; // UTF-8
     int left, top, width, height;
     Qt::Alignment alignment;
+    enum class Ink { Default, Black } ink;
 };
-const ControlRow IconBox = {"picIcon", "", 120, 240, 540, 540, {}};
-const ControlRow OkButton = {"cmdOK", "OK", 1380, 1200, 1380, 345, {}};
+using Ink = ControlRow::Ink;
+const ControlRow IconBox = {"picIcon", "", 120, 240, 540, 540, {}, Ink::Default};
+const ControlRow OkButton = {"cmdOK", "OK", 1380, 1200, 1380, 345, {}, Ink::Default};
 const ControlRow Labels[] = {
-    {"copyright", "copyright", 120, 1680, 4155, 255, Qt::AlignRight},
-    {"lblDescription", "ｱﾌﾟﾘｹｰｼｮﾝの説明", 780, 420, 3585, 270, Qt::AlignLeft},
-    {"lblTitle", "ｱﾌﾟﾘｹｰｼｮﾝ ﾀｲﾄﾙ", 780, 120, 1065, 225, Qt::AlignLeft},
-    {"lblVersion", "ﾊﾞｰｼﾞｮﾝ", 1860, 120, 2055, 225, Qt::AlignLeft},
+    {"copyright", "copyright", 120, 1680, 4155, 255, Qt::AlignRight, Ink::Default},
+    {"lblDescription", "ｱﾌﾟﾘｹｰｼｮﾝの説明", 780, 420, 3585, 270, Qt::AlignLeft, Ink::Black},
+    {"lblTitle", "ｱﾌﾟﾘｹｰｼｮﾝ ﾀｲﾄﾙ", 780, 120, 1065, 225, Qt::AlignLeft, Ink::Black},
+    {"lblVersion", "ﾊﾞｰｼﾞｮﾝ", 1860, 120, 2055, 225, Qt::AlignLeft, Ink::Default},
 };
 constexpr int RuleY = 1140;
 constexpr int RuleLength = 4380;
@@ -92,7 +94,7 @@ FrmAbout::FrmAbout(const FrmMain& main, MessageBoxes& messages)
         label->setAlignment(row.alignment | Qt::AlignTop);
         label->setTextFormat(Qt::PlainText);
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
-        if (row.name != QLatin1String("copyright")) {
+        if (row.ink == Ink::Black) {
             QPalette black = label->palette();
             black.setColor(QPalette::WindowText, Qt::black);
             label->setPalette(black);

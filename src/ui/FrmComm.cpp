@@ -54,6 +54,8 @@ FrmComm::FrmComm(const FrmMain& main, SerialControl& port, SettingsStore& settin
     m_cboPort = place(new QComboBox(this), PortCombo);
     m_cboPort->setEditable(true);
     m_cboPort->setInsertPolicy(QComboBox::NoInsert);
+    // Completion would turn a typed "Com" into "Com1" and switch to a port nobody chose.
+    m_cboPort->setCompleter(nullptr);
     m_cboPort->setEditText(QString::fromLatin1(PortCombo.text));
     m_btnCancel = button(CancelButton, this);
     m_btnOK = button(SetButton, this);
