@@ -18,6 +18,15 @@ bool holds(qint64 pid, const QString& device)
     }
     return false;
 }
+// How many pseudo-terminal devices the process holds open.
+int terminalsHeld(qint64 pid)
+{
+    int held = 0;
+    const QDir fds(QString("/proc/%1/fd").arg(pid));
+    for (const QFileInfo& fd : fds.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
+        held += fd.symLinkTarget().startsWith("/dev/pts/") ? 1 : 0;
+    return held;
+}
 // User and system CPU time of a process, in clock ticks.
 qint64 cpuTicks(qint64 pid)
 {
@@ -74,7 +83,7 @@ class TestEndToEnd : public QObject {
 
     // Sends sensor lines one write each, at a sensor's pace at 9600 baud, until the report
     // appears (the 301st line makes the program take the 300th); returns the report's bytes.
-    QByteArray sendUntilReport(Pty& pty, const QByteArray& line)
+    QByteArray sendUntilReport(Pty& pty, const QByteArray& line, int minimumLines = 301)
     {
         const QString report = m_dir.filePath("work/wxnow.txt");
         int sent = 0;
@@ -86,7 +95,7 @@ class TestEndToEnd : public QObject {
             if (!pty.waitUntilRead())
                 return "<not read>";
         }
-        if (sent < 301)
+        if (sent < minimumLines)
             return "<report after only " + QByteArray::number(sent) + " lines>";
         QDeadlineTimer deadline(10000);
         while (QFileInfo(report).size() < 58 && !deadline.hasExpired())
@@ -109,6 +118,8 @@ private slots:
     void reportByUserWhoMayWriteOnlyTheFile();
     void staysUpWithoutItsDevice();
     void staysIdleAfterItsDeviceIsLost();
+    void readingsResumeWhenTheDeviceIsBack_data();
+    void readingsResumeWhenTheDeviceIsBack();
     void simulatorSendsSensorLines();
 };
 
@@ -181,6 +192,60 @@ void TestEndToEnd::staysIdleAfterItsDeviceIsLost()
     QCOMPARE(m_kora.state(), QProcess::Running);
     // A port left open would keep the process busy on every turn of its event loop.
     QVERIFY2(used < sysconf(_SC_CLK_TCK) / 5, qPrintable(QString::number(used)));
+}
+
+void TestEndToEnd::readingsResumeWhenTheDeviceIsBack_data()
+{
+    QTest::addColumn<bool>("missingAtStart");
+    QTest::newRow("unplugged while running") << false;
+    QTest::newRow("plugged in after start-up") << true;
+}
+
+// The port is mapped to a stable name, as /dev/serial/by-id gives one, that the test points at
+// the current pseudo-terminal: unplugging removes the name, plugging in makes it anew.
+void TestEndToEnd::readingsResumeWhenTheDeviceIsBack()
+{
+    QFETCH(bool, missingAtStart);
+    QDir(m_dir.filePath("work")).removeRecursively();
+    const QString link = m_dir.filePath("usb-KORA_sensor-if00");
+    QFile::remove(link);
+    auto pty = std::make_unique<Pty>();
+    if (!missingAtStart)
+        QVERIFY(QFile::link(pty->deviceName(), link));
+    startKora(link);
+    const qint64 pid = m_kora.processId();
+    int sentBefore = 0;
+    if (!missingAtStart) {
+        QTRY_VERIFY_WITH_TIMEOUT(holds(pid, pty->deviceName()), 10000);
+        for (; sentBefore < 100; ++sentBefore) {
+            QVERIFY(pty->write("1=22.5deg2=45\r\n"));
+            QThread::msleep(16);
+            QVERIFY(pty->waitUntilRead());
+        }
+        const QString device = pty->deviceName();
+        pty.reset();
+        QFile::remove(link);
+        QTRY_VERIFY_WITH_TIMEOUT(!holds(pid, device), 10000);
+    }
+    // Away for longer than one retry: the program stays up and idle.
+    const qint64 before = cpuTicks(pid);
+    QTest::qWait(2500);
+    QCOMPARE(m_kora.state(), QProcess::Running);
+    const qint64 used = cpuTicks(pid) - before;
+    QVERIFY2(used < sysconf(_SC_CLK_TCK) / 5, qPrintable(QString::number(used)));
+
+    pty = std::make_unique<Pty>();
+    QVERIFY(QFile::link(pty->deviceName(), link));
+    QElapsedTimer back;
+    back.start();
+    QTRY_VERIFY_WITH_TIMEOUT(holds(pid, pty->deviceName()), 10000);
+    QVERIFY(pty->write("1=22.5deg2=45\r\n"));
+    QVERIFY(pty->waitUntilRead());
+    qInfo("plugged in to first line taken: %lld ms", back.elapsed());
+    QCOMPARE(terminalsHeld(pid), 1);
+
+    const QByteArray bytes = sendUntilReport(*pty, "1=22.5deg2=45\r\n", 300 - sentBefore);
+    QVERIFY2(isReport(bytes, "000/000g000t073r000p000P000h45b000000w"), bytes.constData());
 }
 
 void TestEndToEnd::simulatorSendsSensorLines()

@@ -68,6 +68,8 @@ private slots:
     void enterAndEscapePressNoButton();
     void readingsContinueWhileOpen();
     void failedStartupLetsSetReopenSamePort();
+    void setWinsOverRetrying_data();
+    void setWinsOverRetrying();
 };
 
 void TestFrmComm::init()
@@ -86,6 +88,7 @@ void TestFrmComm::init()
 void TestFrmComm::layoutAndLoad()
 {
     m_main->move(300, 120);
+    (*m_settings)->SaveSetting("Ports", "Com3", "/dev/serial/by-id/usb-KORA_test-if00");
     option([](FrmComm& dialog) {
         QCOMPARE(dialog.windowTitle(), QString("Comm Port"));
         QCOMPARE(dialog.size(), QSize(193, 39));
@@ -96,6 +99,10 @@ void TestFrmComm::layoutAndLoad()
         QCOMPARE(combo->count(), 16);
         QCOMPARE(combo->itemText(0), QString("Com1"));
         QCOMPARE(combo->itemText(15), QString("Com16"));
+        // Each item tells the device behind it.
+        QCOMPARE(combo->itemData(1, Qt::ToolTipRole).toString(), QString("/dev/ttyS1"));
+        QCOMPARE(combo->itemData(2, Qt::ToolTipRole).toString(),
+                 QString("/dev/serial/by-id/usb-KORA_test-if00"));
         QCOMPARE(combo->currentText(), QString("Com1"));
         auto* cancel = dialog.findChild<QPushButton*>("btnCancel");
         auto* set = dialog.findChild<QPushButton*>("btnOK");
@@ -148,7 +155,8 @@ void TestFrmComm::switchToPortThatFailsThenRetry()
         choose(dialog, 4);
         press(dialog, "btnOK");
     });
-    QCOMPARE(m_messages.shown, QStringList{"exclamation: Cannot open Com4: no such device"});
+    QCOMPARE(m_messages.shown,
+             QStringList{"exclamation: Cannot open Com4: no such device + where to map a device"});
     QVERIFY(m_state.portFault);
     QVERIFY(!m_port->PortOpen());
     QCOMPARE(m_port->CommPort(), 4);
@@ -274,6 +282,45 @@ void TestFrmComm::failedStartupLetsSetReopenSamePort()
     QCOMPARE(m_port->puts, QStringList{"CommPort=1"} + Reopen);
     QVERIFY(m_port->PortOpen());
     QVERIFY(!m_state.portFault);
+}
+
+void TestFrmComm::setWinsOverRetrying_data()
+{
+    QTest::addColumn<bool>("newPortOpens");
+    QTest::newRow("the new port opens") << true;
+    QTest::newRow("the new port fails and is the one retried") << false;
+}
+
+void TestFrmComm::setWinsOverRetrying()
+{
+    QFETCH(bool, newPortOpens);
+    m_main.reset();
+    m_port = std::make_unique<FakeSerialControl>();
+    m_port->unopenable << 1;
+    if (!newPortOpens)
+        m_port->unopenable << 2;
+    m_main = std::make_unique<FrmMain>(m_state, **m_settings, *m_port, m_clock, m_messages);
+    m_main->load();
+    m_main->show();
+    m_main->portRecovery().setRetryInterval(10);
+    QTRY_VERIFY(m_port->puts.count("PortOpen=true") >= 3);
+
+    option([](FrmComm& dialog) {
+        choose(dialog, 2);
+        press(dialog, "btnOK");
+    });
+    QCOMPARE(m_port->CommPort(), 2);
+    QCOMPARE(m_state.portFault, !newPortOpens);
+    QCOMPARE(m_main->portRecovery().isRetrying(), !newPortOpens);
+
+    // The old port's device comes back, and later the new one's: only the new one is opened.
+    m_port->unopenable.remove(1);
+    QTest::qWait(100);
+    m_port->unopenable.clear();
+    QTRY_VERIFY(!m_state.portFault);
+    QTest::qWait(50);
+    QCOMPARE(m_port->opened, QList<int>{2});
+    QVERIFY(m_port->PortOpen());
 }
 
 QTEST_MAIN(TestFrmComm)

@@ -97,7 +97,8 @@ private slots:
     void readingsReachLabelsAndReport();
     void minimizedTitleFollowsReadings();
     void failingNotificationIsUnhandledOnce();
-    void lostDeviceSetsFlagAndTellsUser();
+    void portComesBackByItself_data();
+    void portComesBackByItself();
     void platformChoice_data();
     void platformChoice();
 };
@@ -250,9 +251,10 @@ void TestFrmMain::startupMends_data()
                                           << "" << false << QPoint(13, -16777215) << true << "";
     QTest::newRow("top far out the other way") << "1e30"
                                                << "" << false << QPoint(13, 16777215) << true << "";
-    QTest::newRow("port missing") << "300"
-                                  << "" << true << QPoint(13, 20) << false
-                                  << "error 8010: Cannot open Com1: no such device";
+    QTest::newRow("port missing")
+        << "300"
+        << "" << true << QPoint(13, 20) << false
+        << "error 8010: Cannot open Com1: no such device + where to map a device";
     QTest::newRow("port not a number")
         << "300"
         << "abc" << false << QPoint(13, 20) << false
@@ -390,15 +392,72 @@ void TestFrmMain::failingNotificationIsUnhandledOnce()
     QCOMPARE(rig.unhandled[0].number(), 8018);
 }
 
-void TestFrmMain::lostDeviceSetsFlagAndTellsUser()
+void TestFrmMain::portComesBackByItself_data()
 {
+    QTest::addColumn<bool>("atStartup");
+    QTest::addColumn<bool>("busy");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QString>("toldWhileAway");
+
+    // An adapter that drops off the bus is told on the status line only: nobody need click.
+    QTest::newRow("lost while running")
+        << false << false << QStringList{"closed port fault reports"}
+        << "06 12 2026 14:05:09 Com1 (/dev/ttyUSB0) was lost: gone; retrying";
+    // The start-up box goes away by itself once the port works.
+    QTest::newRow("missing at start-up")
+        << true << false
+        << QStringList{"error 8010: Cannot open Com1: no such device + where to map a device",
+                       "closed port fault reports"}
+        << "";
+    QTest::newRow("busy, told once") << false << true << QStringList{"closed port fault reports"}
+                                     << "06 12 2026 14:05:09 Cannot open Com1: busy; retrying";
+}
+
+void TestFrmMain::portComesBackByItself()
+{
+    QFETCH(bool, atStartup);
+    QFETCH(bool, busy);
+    QFETCH(QStringList, boxes);
+    QFETCH(QString, toldWhileAway);
+
     Rig rig;
-    rig.load();
-    QVERIFY(!rig.state.portFault);
-    emit rig.port.deviceLost("Com1 (/dev/ttyUSB0) was lost: No such device");
+    if (atStartup)
+        rig.port.unopenable << 1;
+    FrmMain& window = rig.load();
+    window.portRecovery().setRetryInterval(10);
+    if (!atStartup) {
+        QVERIFY(!rig.state.portFault);
+        (busy ? rig.port.busy : rig.port.unopenable) << 1;
+        rig.port.setPortOpen(false);
+        emit rig.port.deviceLost("Com1 (/dev/ttyUSB0) was lost: gone");
+    }
     QVERIFY(rig.state.portFault);
-    QCOMPARE(rig.messages.shown,
-             QStringList{"exclamation: Com1 (/dev/ttyUSB0) was lost: No such device"});
+    QVERIFY(window.portRecovery().isRetrying());
+    QTRY_VERIFY(rig.port.puts.count("PortOpen=true") >= 4);
+    QCOMPARE(rig.text("txtMon"), toldWhileAway);
+    if (busy) {
+        // The same reason is not told again on every try.
+        window.findChild<QLabel*>("txtMon")->setText("seen");
+        const int tries = rig.port.puts.count("PortOpen=true");
+        QTRY_VERIFY(rig.port.puts.count("PortOpen=true") > tries + 2);
+        QCOMPARE(rig.text("txtMon"), QString("seen"));
+    }
+
+    rig.port.unopenable.clear();
+    rig.port.busy.clear();
+    rig.port.puts.clear();
+    QTRY_VERIFY(!rig.state.portFault);
+    QCOMPARE(rig.port.puts, ExpectedPuts::Reopen);
+    QVERIFY(!window.portRecovery().isRetrying());
+    QCOMPARE(rig.text("txtMon"), QString("06 12 2026 14:05:09 Com1 (/dev/fake1) is back"));
+    QCOMPARE(rig.messages.shown, boxes);
+
+    // Each notification is handled once: the port is not connected a second time.
+    const int reads = rig.port.inputReads;
+    rig.port.arrive("1=21.0deg2=40\r\n");
+    rig.port.arrive("1=22.0deg2=41\r\n");
+    QCOMPARE(rig.port.inputReads, reads + 2);
+    QCOMPARE(rig.text("txtTEMP"), QString("21.0"));
 }
 
 void TestFrmMain::platformChoice_data()

@@ -1,6 +1,7 @@
 #include "Pty.h"
 #include "common/KoraError.h"
 #include "serial/LineSetup.h"
+#include "serial/PortDevice.h"
 #include "serial/QtSerialControl.h"
 
 #include <QSignalSpy>
@@ -37,6 +38,8 @@ private slots:
     void failingPutsThrowAndChangeNothing();
     void openFailureNamesDeviceAndReason();
     void busyDeviceIsRefused();
+    void deviceHints_data();
+    void deviceHints();
     void lostDeviceIsReportedOnceAndStaysIdle_data();
     void lostDeviceIsReportedOnceAndStaysIdle();
 };
@@ -161,11 +164,49 @@ void TestQtSerialControl::busyDeviceIsRefused()
         second.setPortOpen(true);
         QFAIL("a device in use was opened twice");
     } catch (const KoraError& error) {
+        QCOMPARE(error.number(), 8011);
         QVERIFY2(error.description().contains(pty.deviceName()), qPrintable(error.description()));
         QVERIFY2(error.description().contains("busy"), qPrintable(error.description()));
     }
     QVERIFY(!second.PortOpen());
     QVERIFY(first.PortOpen());
+}
+
+void TestQtSerialControl::deviceHints_data()
+{
+    QTest::addColumn<QStringList>("present"); // device=description
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("described");
+    QTest::addColumn<QString>("hint");
+
+    const QString map = " A Com number is mapped to a device in the [Ports] section of "
+                        "/home/u/.config/KORA/KORA.conf, for example Com1=";
+    QTest::newRow("nothing present")
+        << QStringList() << "/dev/ttyS0"
+        << "/dev/ttyS0"
+        << "No serial device was found on this computer." + map + "/dev/ttyUSB0.";
+    QTest::newRow("adapter with a description")
+        << QStringList{"/dev/ttyUSB0=FT232R USB UART", "/dev/ttyS0="} << "/dev/ttyUSB0"
+        << "/dev/ttyUSB0 (FT232R USB UART)"
+        << "Serial devices on this computer: /dev/ttyUSB0 (FT232R USB UART), /dev/ttyS0." + map +
+               "/dev/ttyUSB0.";
+    QTest::newRow("mapped device not present")
+        << QStringList{"/dev/ttyACM0=Arduino"} << "/dev/serial/by-id/usb-gone"
+        << "/dev/serial/by-id/usb-gone"
+        << "Serial devices on this computer: /dev/ttyACM0 (Arduino)." + map + "/dev/ttyACM0.";
+}
+
+void TestQtSerialControl::deviceHints()
+{
+    QFETCH(QStringList, present);
+    QFETCH(QString, device);
+    QFETCH(QString, described);
+    QFETCH(QString, hint);
+    QList<PortDevice::Present> devices;
+    for (const QString& entry : present)
+        devices.append({entry.section('=', 0, 0), entry.section('=', 1)});
+    QCOMPARE(PortDevice::describe(device, devices), described);
+    QCOMPARE(PortDevice::openFailureHint(devices, "/home/u/.config/KORA/KORA.conf"), hint);
 }
 
 void TestQtSerialControl::lostDeviceIsReportedOnceAndStaysIdle_data()

@@ -10,6 +10,7 @@ KoraApp::KoraApp()
       m_frmMain(m_state, m_settings, m_port, m_clock, m_messages)
 {
     m_messages.setParent(&m_frmMain);
+
     UnhandledError::install([this](const KoraError& error) {
         m_failed = true;
         m_messages.error(error);

@@ -30,7 +30,10 @@ constexpr int SettingsWrite = 70;
 constexpr int Internal = 51;
 constexpr int InvalidPortNumber = 8002;
 constexpr int PortAlreadyOpen = 8005;
-constexpr int PortOpenFailed = 8010;
+// The device behind the port does not exist (an unplugged adapter).
+constexpr int PortMissing = 8010;
+// The device exists but cannot be opened: busy, permission denied, or another reason.
+constexpr int PortOpenFailed = 8011;
 constexpr int DeviceLost = 8012;
 constexpr int PortNotOpen = 8018;
 constexpr int InvalidSettings = 8015;

@@ -27,6 +27,11 @@ QString ReportWriter::humidityText(std::int16_t humidity)
     return (humidity < 0 ? QStringLiteral("-") : QString()) + digits.rightJustified(2, u'0');
 }
 
+QString ReportWriter::statusStamp(const QDateTime& at)
+{
+    return at.toString(DateFormat + " hh:mm:ss");
+}
+
 QString ReportWriter::weatherLine(double temperatureF, std::int16_t humidity)
 {
     return QStringLiteral("000") + "/000" + "g000" + "t" + NumberText::pattern000(temperatureF) +
@@ -67,7 +72,7 @@ void ReportWriter::FileWrite(double temperatureF, std::int16_t humidity)
     if (!written && reason.isEmpty())
         reason = file->errorString();
 
-    const QString when = m_clock.now().toString(DateFormat + " hh:mm:ss");
+    const QString when = statusStamp(m_clock.now());
     if (!written) {
         if (reason.isEmpty())
             reason = QStringLiteral("write error");

@@ -37,6 +37,8 @@ public:
     // part. A report that cannot be written is shown in the status line and the program goes on.
     void FileWrite(double temperatureF, std::int16_t humidity);
 
+    // The date and time that begins a line of the status label.
+    static QString statusStamp(const QDateTime& at);
     static QString weatherLine(double temperatureF, std::int16_t humidity);
     static QString humidityText(std::int16_t humidity);
     static QByteArray reportBytes(const QDateTime& at, double temperatureF, std::int16_t humidity);

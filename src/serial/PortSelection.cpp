@@ -7,7 +7,8 @@
 #include "settings/SettingsStore.h"
 
 void PortSelection::apply(SerialControl& port, SettingsStore& settings, bool& portFault, int chosen,
-                          const std::function<void(const QString&)>& reportFailure)
+                          const std::function<void(const QString&)>& reportFailure,
+                          const std::function<QString(int number, const QString&)>& explain)
 {
     LineSetup::Outcome outcome;
     const auto step = [&outcome](const std::function<void()>& body) {
@@ -35,7 +36,7 @@ void PortSelection::apply(SerialControl& port, SettingsStore& settings, bool& po
         LineSetup::reopen(port, outcome);
 
     if (outcome.failed) {
-        reportFailure(outcome.description);
+        reportFailure(explain ? explain(outcome.number, outcome.description) : outcome.description);
         portFault = true;
         return;
     }

@@ -11,6 +11,8 @@ namespace PortSelection {
 // Closes, switches and reopens the port as needed, passing over failing steps. When any step
 // failed, reportFailure gets the most recent failure's description and the port-fault flag is
 // set; otherwise the port number is saved and the flag cleared.
+// explain, where given, may add to the description what helps the user mend the failure.
 void apply(SerialControl& port, SettingsStore& settings, bool& portFault, int chosen,
-           const std::function<void(const QString&)>& reportFailure);
+           const std::function<void(const QString&)>& reportFailure,
+           const std::function<QString(int number, const QString&)>& explain = {});
 } // namespace PortSelection

@@ -88,8 +88,10 @@ void QtSerialControl::open()
     m_port.setPortName(device);
     if (!m_port.open(QIODevice::ReadOnly)) {
         QString reason;
+        int number = ErrorNumber::PortOpenFailed;
         switch (m_port.error()) {
         case QSerialPort::DeviceNotFoundError:
+            number = ErrorNumber::PortMissing;
             reason = QStringLiteral("the device does not exist");
             break;
         case QSerialPort::PermissionError:
@@ -104,7 +106,7 @@ void QtSerialControl::open()
         }
         m_port.clearError();
         throw KoraError(
-            ErrorNumber::PortOpenFailed,
+            number,
             QStringLiteral("Cannot open Com%1 (%2): %3").arg(m_commPort).arg(device, reason));
     }
     try {

@@ -28,7 +28,7 @@ public:
     QString Input() override;
     short CommEvent() const override { return m_commEvent; }
 
-    QString deviceName() const { return m_deviceForPort(m_commPort); }
+    QString deviceName() const override { return m_deviceForPort(m_commPort); }
 
 private:
     struct LineSettings {

@@ -26,6 +26,8 @@ public:
     // All characters received since the previous read.
     virtual QString Input() = 0;
     virtual short CommEvent() const = 0;
+    // The device the port in force stands for, to name it to the user.
+    virtual QString deviceName() const = 0;
 
 signals:
     // Raised on the user-interface thread, one at a time; CommEvent() says why.

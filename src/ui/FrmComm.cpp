@@ -4,6 +4,7 @@
 #include "MessageBoxes.h"
 #include "Twips.h"
 #include "measurement/ProgramState.h"
+#include "serial/PortDevice.h"
 #include "serial/PortSelection.h"
 #include "serial/SerialControl.h"
 
@@ -70,8 +71,14 @@ FrmComm::FrmComm(const FrmMain& main, SerialControl& port, SettingsStore& settin
 void FrmComm::load(const FrmMain& main)
 {
     move(Twips::toPixels(main.leftTwips() + 50.0f), Twips::toPixels(main.topTwips() + 500.0f));
-    for (int n = SerialControl::FirstPort; n <= SerialControl::LastPort; ++n)
+    // Each item names the device its number stands for, so that a user can find the adapter.
+    const QList<PortDevice::Present> present = PortDevice::present();
+    for (int n = SerialControl::FirstPort; n <= SerialControl::LastPort; ++n) {
         m_cboPort->addItem(QStringLiteral("Com") + QString::number(n));
+        m_cboPort->setItemData(m_cboPort->count() - 1,
+                               PortDevice::describe(PortDevice::forPort(n, m_settings), present),
+                               Qt::ToolTipRole);
+    }
     const int index = m_port.CommPort() - 1;
     if (index >= 0 && index < m_cboPort->count())
         m_cboPort->setCurrentIndex(index);
@@ -91,7 +98,10 @@ void FrmComm::set()
 {
     PortSelection::apply(
         m_port, m_settings, m_state.portFault, chosenPort(),
-        [this](const QString& description) { m_messages.exclamation(description); });
+        [this](const QString& description) { m_messages.exclamation(description); },
+        [this](int number, const QString& description) {
+            return PortDevice::explainFailure(number, description, m_settings);
+        });
     accept();
 }
 

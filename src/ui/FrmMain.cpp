@@ -11,6 +11,7 @@
 #include "common/Version.h"
 #include "measurement/ProgramState.h"
 #include "serial/LineSetup.h"
+#include "serial/PortDevice.h"
 #include "serial/SerialControl.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
@@ -64,12 +65,12 @@ FrmMain::FrmMain(ProgramState& state, SettingsStore& settings, SerialControl& po
                  const Clock& clock, MessageBoxes& messages,
                  ReportWriter::FileFactory makeReportFile, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_settings(settings), m_port(port), m_messages(messages),
-      m_reportWriter(state, *this, clock, std::move(makeReportFile)),
+      m_clock(clock), m_reportWriter(state, *this, clock, std::move(makeReportFile)),
       m_conditioning(state, *this,
                      [this](double temperatureF, std::int16_t humidity) {
                          m_reportWriter.FileWrite(temperatureF, humidity);
                      }),
-      m_reception(state, *this, port, m_conditioning)
+      m_reception(state, *this, port, m_conditioning), m_recovery(port, state.portFault)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(AppIcon::icon());
@@ -77,6 +78,11 @@ FrmMain::FrmMain(ProgramState& state, SettingsStore& settings, SerialControl& po
     buildMenu();
     connect(&m_port, &SerialControl::OnComm, this, &FrmMain::onComm);
     connect(&m_port, &SerialControl::deviceLost, this, &FrmMain::onDeviceLost);
+    connect(&m_recovery, &PortRecovery::reconnected, this, &FrmMain::onReconnected);
+    connect(&m_recovery, &PortRecovery::retryFailed, this, [this](const QString& description) {
+        // The status line has room for the reason, not for the advice that follows it.
+        showPortEvent(description.section(u'\n', 0, 0) + QStringLiteral("; retrying"));
+    });
 }
 
 QString FrmMain::title()
@@ -162,9 +168,13 @@ void FrmMain::load()
     try {
         LineSetup::startup(m_port, storedPort);
     } catch (const KoraError& error) {
-        // Without a port the user must still reach the port dialog to choose another one.
+        // The window opens all the same: the port is retried until its device appears, and
+        // the user can choose another one in the port dialog.
         m_state.portFault = true;
-        m_messages.error(error);
+        m_recovery.update();
+        m_messages.error(
+            KoraError(error.number(),
+                      PortDevice::explainFailure(error.number(), error.description(), m_settings)));
     }
 }
 
@@ -216,12 +226,29 @@ void FrmMain::onComm()
     // notifications: take none while a notification is being handled.
     m_ended = true;
     m_ended = !UnhandledError::guard([this] { m_reception.OnComm(); });
+    if (m_ended)
+        m_recovery.stop();
 }
 
+// Nobody may be at the screen when an adapter drops off the bus: the loss is told on the status
+// line, and the port comes back by itself, without a box that waits for a click.
 void FrmMain::onDeviceLost(const QString& description)
 {
     m_state.portFault = true;
-    m_messages.exclamation(description);
+    m_recovery.update();
+    showPortEvent(description + QStringLiteral("; retrying"));
+}
+
+void FrmMain::onReconnected()
+{
+    showPortEvent(
+        QStringLiteral("Com%1 (%2) is back").arg(m_port.CommPort()).arg(m_port.deviceName()));
+    m_messages.closePortFaultReports();
+}
+
+void FrmMain::showPortEvent(const QString& text)
+{
+    setLabelText(Label::Status, ReportWriter::statusStamp(m_clock.now()) + u' ' + text);
 }
 
 void FrmMain::passOver(const std::function<void()>& step)
@@ -248,6 +275,7 @@ void FrmMain::savePosition()
 
 void FrmMain::exitCommand()
 {
+    m_recovery.stop();
     savePosition();
     passOver([&] { m_port.setPortOpen(false); });
     close();
@@ -255,6 +283,7 @@ void FrmMain::exitCommand()
 
 void FrmMain::closeEvent(QCloseEvent* event)
 {
+    m_recovery.stop();
     savePosition();
     passOver([&] { m_port.setPortOpen(false); });
     event->accept();
@@ -270,6 +299,8 @@ void FrmMain::optionCommand()
     } catch (...) {
         m_messages.plain(QStringLiteral("mnuOption Error"));
     }
+    // "Set" decides which port is in force, and whether it needs retrying.
+    m_recovery.update();
 }
 
 void FrmMain::aboutCommand()

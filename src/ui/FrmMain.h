@@ -4,6 +4,7 @@
 #include "measurement/MainView.h"
 #include "measurement/Reception.h"
 #include "measurement/ReportWriter.h"
+#include "serial/PortRecovery.h"
 
 #include <QMainWindow>
 #include <QMap>
@@ -36,6 +37,8 @@ public:
     float topTwips() const;
     void setPositionTwips(float left, float top);
 
+    PortRecovery& portRecovery() { return m_recovery; }
+
     QString labelText(Label label) const override;
     void setLabelText(Label label, const QString& text) override;
     void setIndicatorColour(std::uint32_t colour) override;
@@ -55,6 +58,8 @@ private:
     void buildMenu();
     void onComm();
     void onDeviceLost(const QString& description);
+    void onReconnected();
+    void showPortEvent(const QString& text);
     void savePosition();
     void passOver(const std::function<void()>& step);
 
@@ -62,9 +67,11 @@ private:
     SettingsStore& m_settings;
     SerialControl& m_port;
     MessageBoxes& m_messages;
+    const Clock& m_clock;
     ReportWriter m_reportWriter;
     Conditioning m_conditioning;
     Reception m_reception;
+    PortRecovery m_recovery;
     QMap<Label, QLabel*> m_labels;
     IndicatorCircle* m_mon = nullptr;
     bool m_ended = false;

@@ -3,24 +3,26 @@
 #include "common/KoraError.h"
 #include "common/Version.h"
 
-#include <QMessageBox>
-
-namespace {
-void show(QWidget* parent, QMessageBox::Icon icon, const QString& text)
+void QtMessageBoxes::show(QMessageBox::Icon icon, const QString& text, Kind kind)
 {
-    QMessageBox box(icon, AppTitle, text, QMessageBox::Ok, parent);
+    QMessageBox box(icon, AppTitle, text, QMessageBox::Ok, m_parent);
+    if (kind == Kind::PortFault)
+        m_portFaultBoxes.append(&box);
     box.exec();
+    m_portFaultBoxes.removeAll(&box);
 }
-} // namespace
 
 void QtMessageBoxes::plain(const QString& text)
 {
-    show(m_parent, QMessageBox::NoIcon, text);
+    show(QMessageBox::NoIcon, text, Kind::Plain);
 }
 
+// The boxes with an exclamation mark or an error report a port that could not be used: a "Set"
+// that failed, or a port that would not open at start-up. Another error ends the program, and
+// the port is not retried after it, so only a mended port closes them.
 void QtMessageBoxes::exclamation(const QString& text)
 {
-    show(m_parent, QMessageBox::Warning, text);
+    show(QMessageBox::Warning, text, Kind::PortFault);
 }
 
 QString QtMessageBoxes::errorText(const KoraError& error)
@@ -32,5 +34,13 @@ QString QtMessageBoxes::errorText(const KoraError& error)
 
 void QtMessageBoxes::error(const KoraError& error)
 {
-    show(m_parent, QMessageBox::Critical, errorText(error));
+    show(QMessageBox::Critical, errorText(error), Kind::PortFault);
+}
+
+void QtMessageBoxes::closePortFaultReports()
+{
+    for (const QPointer<QMessageBox>& box : std::as_const(m_portFaultBoxes)) {
+        if (box)
+            box->done(QMessageBox::Ok);
+    }
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QList>
+#include <QMessageBox>
+#include <QPointer>
 #include <QString>
 
 class KoraError;
-class QWidget;
 
 // The program's message boxes, all titled "KORA" with a single OK button. Windows show them
 // through this interface so tests can answer them without a modal box.
@@ -16,6 +18,8 @@ public:
     virtual void exclamation(const QString& text) = 0;
     // An error's number and description.
     virtual void error(const KoraError& error) = 0;
+    // The port works again: boxes still open that report a failure of it go away.
+    virtual void closePortFaultReports() = 0;
 };
 
 class QtMessageBoxes : public MessageBoxes {
@@ -26,9 +30,14 @@ public:
     void plain(const QString& text) override;
     void exclamation(const QString& text) override;
     void error(const KoraError& error) override;
+    void closePortFaultReports() override;
 
     static QString errorText(const KoraError& error);
 
 private:
+    enum class Kind { Plain, PortFault };
+    void show(QMessageBox::Icon icon, const QString& text, Kind kind);
+
     QWidget* m_parent;
+    QList<QPointer<QMessageBox>> m_portFaultBoxes;
 };

@@ -26,6 +26,10 @@ void FakeSerialControl::setPortOpen(bool open)
         throw KoraError(8005, "Port already open");
     if (open && unopenable.contains(m_commPort))
         throw KoraError(8010, QString("Cannot open Com%1: no such device").arg(m_commPort));
+    if (open && busy.contains(m_commPort))
+        throw KoraError(8011, QString("Cannot open Com%1: busy").arg(m_commPort));
+    if (open)
+        opened << m_commPort;
     m_open = open;
 }
 
@@ -62,6 +66,7 @@ void FakeSerialControl::setSThreshold(short threshold)
 
 QString FakeSerialControl::Input()
 {
+    ++inputReads;
     if (failing.contains("Input"))
         throw KoraError(8018, "Operation valid only when the port is open");
     return std::exchange(m_pending, QString());

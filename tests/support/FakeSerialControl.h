@@ -17,6 +17,12 @@ public:
     QSet<QString> failing;
     // Port numbers whose open fails (a missing or busy device).
     QSet<int> unopenable;
+    // Port numbers whose device exists but cannot be opened (busy, no permission).
+    QSet<int> busy;
+    // Port numbers opened, one entry for each open that succeeded.
+    QList<int> opened;
+    // How often Input() was read: once for each notification the program handles.
+    int inputReads = 0;
 
     int CommPort() const override { return m_commPort; }
     void setCommPort(int port) override;
@@ -30,6 +36,7 @@ public:
     void setSThreshold(short threshold) override;
     QString Input() override;
     short CommEvent() const override { return m_event; }
+    QString deviceName() const override { return QString("/dev/fake%1").arg(m_commPort); }
 
     // Characters arrive: they wait for Input() and a notification with the given code is raised.
     void arrive(const QString& text, short event = EventReceive);
