@@ -35,6 +35,7 @@ public:
     void setSThreshold(short) override {}
     QString Input() override { return std::exchange(pending, QString()); }
     short CommEvent() const override { return event; }
+    QString deviceName() const override { return QStringLiteral("/dev/fuzz"); }
 };
 
 class View : public MainView {

@@ -468,12 +468,10 @@ void TestFrmMain::platformChoice_data()
     QTest::newRow("Wayland session with XWayland")
         << QStringList{"DISPLAY=:0", "WAYLAND_DISPLAY=wayland-0"} << QByteArray("xcb;wayland");
     QTest::newRow("Wayland without X") << QStringList{"WAYLAND_DISPLAY=wayland-0"} << QByteArray();
-    QTest::newRow("empty DISPLAY") << QStringList{"DISPLAY="} << QByteArray();
     QTest::newRow("user chose Wayland")
         << QStringList{"DISPLAY=:0", "QT_QPA_PLATFORM=wayland"} << QByteArray();
     QTest::newRow("user chose, even empty")
         << QStringList{"DISPLAY=:0", "QT_QPA_PLATFORM="} << QByteArray();
-    QTest::newRow("no display at all") << QStringList() << QByteArray();
 }
 
 void TestFrmMain::platformChoice()
