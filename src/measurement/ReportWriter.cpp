@@ -5,7 +5,9 @@
 #include "ProgramState.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QThread>
 #include <cstdlib>
 
 namespace {
@@ -46,6 +48,51 @@ QByteArray ReportWriter::reportBytes(const QDateTime& at, double temperatureF,
     return text.toLatin1();
 }
 
+bool ReportWriter::write(const QString& path, const QByteArray& bytes, QString& reason)
+{
+    const auto failed = [&reason](const QFileDevice& file) {
+        reason = file.errorString();
+        if (reason.isEmpty())
+            reason = QStringLiteral("write error");
+        return false;
+    };
+    for (int attempt = 1;; ++attempt) {
+        const std::unique_ptr<QSaveFile> file = m_makeFile(path);
+        // The new report normally goes into a new file that then replaces the old one, so a
+        // reader never sees half a report. That needs a writable folder; where only the report
+        // file itself may be written (set up for the beacon software), it is rewritten in place.
+        file->setDirectWriteFallback(true);
+        if (!file->open(QIODevice::WriteOnly))
+            return failed(*file);
+        if (file->write(bytes) != bytes.size()) {
+            failed(*file);
+            file->cancelWriting();
+            return false;
+        }
+        if (file->commit())
+            return true;
+        failed(*file);
+        // Windows refuses to replace a file that another program has open without sharing its
+        // deletion, as beacon software has the report while reading it: wait for it to finish.
+        if (file->error() != QFileDevice::RenameError)
+            return false;
+        if (attempt == ReplaceAttempts)
+            break;
+        QThread::msleep(ReplaceRetryMs);
+    }
+    // Still held: write the report into the file itself. A reader may catch it half written,
+    // but the next read finds it whole, where a lost report would be missing for a whole block.
+    // A folder in the report's place is no such file (Wine would even open it for writing).
+    if (QFileInfo(path).isDir())
+        return false;
+    QFile inPlace(path);
+    if (!inPlace.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return failed(inPlace);
+    if (inPlace.write(bytes) != bytes.size() || !inPlace.flush())
+        return failed(inPlace);
+    return true;
+}
+
 void ReportWriter::FileWrite(double temperatureF, std::int16_t humidity)
 {
     m_state.outputDirectory = QStringLiteral(".");
@@ -54,28 +101,11 @@ void ReportWriter::FileWrite(double temperatureF, std::int16_t humidity)
     // One clock reading for the file's line, so its date and time belong to one moment.
     const QByteArray bytes = reportBytes(m_clock.now(), temperatureF, humidity);
 
-    bool written = false;
     QString reason;
-    const std::unique_ptr<QSaveFile> file = m_makeFile(path);
-    // The new report normally goes into a new file that then replaces the old one, so a reader
-    // never sees half a report. That needs a writable folder; where only the report file itself
-    // may be written (set up for the beacon software), it is rewritten in place instead.
-    file->setDirectWriteFallback(true);
-    if (file->open(QIODevice::WriteOnly)) {
-        if (file->write(bytes) == bytes.size()) {
-            written = file->commit();
-        } else {
-            reason = file->errorString();
-            file->cancelWriting();
-        }
-    }
-    if (!written && reason.isEmpty())
-        reason = file->errorString();
+    const bool written = write(path, bytes, reason);
 
     const QString when = statusStamp(m_clock.now());
     if (!written) {
-        if (reason.isEmpty())
-            reason = QStringLiteral("write error");
         m_view.setLabelText(MainView::Label::Status,
                             when + " " + FileName + " not written: " + reason);
         return;

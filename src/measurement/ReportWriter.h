@@ -27,6 +27,10 @@ public:
 class ReportWriter {
 public:
     static constexpr const char* FileName = "wxnow.txt";
+    // How often, and how far apart, replacing a report that another program holds is tried
+    // before it is written in place.
+    static constexpr int ReplaceAttempts = 4;
+    static constexpr int ReplaceRetryMs = 25;
 
     using FileFactory = std::function<std::unique_ptr<QSaveFile>(const QString& path)>;
 
@@ -44,6 +48,8 @@ public:
     static QByteArray reportBytes(const QDateTime& at, double temperatureF, std::int16_t humidity);
 
 private:
+    bool write(const QString& path, const QByteArray& bytes, QString& reason);
+
     ProgramState& m_state;
     MainView& m_view;
     const Clock& m_clock;
