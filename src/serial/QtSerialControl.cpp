@@ -10,6 +10,9 @@
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 // QSerialPort reports a device that another program holds and one the user may not open alike.
@@ -20,6 +23,24 @@ bool permissionDenied(const QString& device)
 #else
     Q_UNUSED(device);
     return false;
+#endif
+}
+// The code the system gave the port's last failing call: errno, or Windows' last error.
+void clearSystemError()
+{
+#ifdef Q_OS_WIN
+    ::SetLastError(ERROR_SUCCESS);
+#else
+    errno = 0;
+#endif
+}
+
+int systemError()
+{
+#ifdef Q_OS_WIN
+    return int(::GetLastError());
+#else
+    return errno;
 #endif
 }
 } // namespace
@@ -201,16 +222,23 @@ void QtSerialControl::applyLineSettings(const LineSettings& line, QSerialPort::F
 
 bool QtSerialControl::lacksModemLines(QSerialPort::SerialPortError error, int systemError)
 {
-    // A device without modem-control lines (a pseudo-terminal, some adapters) refuses the
-    // ioctl with ENOTTY, which the port reports as an unsupported operation. The message text
-    // is the system's and comes in the user's language, so only the codes are compared.
-    if (error != QSerialPort::UnsupportedOperationError)
+    // A device without modem-control lines (a pseudo-terminal, a virtual or Bluetooth port,
+    // some adapters) refuses to drive them. The message text is the system's and comes in the
+    // user's language, so only the codes are compared.
+#ifdef Q_OS_WIN
+    if (error != QSerialPort::UnsupportedOperationError && error != QSerialPort::UnknownError)
         return false;
-#ifdef Q_OS_UNIX
-    return systemError == ENOTTY;
+    switch (systemError) {
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_INVALID_PARAMETER:
+        return true;
+    default:
+        // ERROR_GEN_FAILURE and the like come from a device that stopped working.
+        return false;
+    }
 #else
-    Q_UNUSED(systemError);
-    return true;
+    return error == QSerialPort::UnsupportedOperationError && systemError == ENOTTY;
 #endif
 }
 
@@ -219,13 +247,13 @@ void QtSerialControl::applyModemLine(bool (QSerialPort::*setter)(bool), bool val
 {
     if (!m_port.isOpen())
         return;
-    errno = 0;
+    clearSystemError();
     const bool done = (m_port.*setter)(value);
-    const int systemError = errno;
+    const int code = systemError();
     if (done)
         return;
     // The program only receives, so a line it cannot drive loses nothing.
-    if (lacksModemLines(m_port.error(), systemError)) {
+    if (lacksModemLines(m_port.error(), code)) {
         m_port.clearError();
         return;
     }
@@ -302,19 +330,20 @@ void QtSerialControl::onReadyRead()
 
 void QtSerialControl::onError(QSerialPort::SerialPortError error)
 {
-    if (!m_port.isOpen())
+    if (!m_port.isOpen() || error == QSerialPort::NoError || error == QSerialPort::TimeoutError)
         return;
-    // An unplugged adapter reports a resource error; a device whose far end has gone (a
-    // pseudo-terminal's master closed) reads end-of-file, reported as a read error. Either way
-    // QSerialPort signals again on every turn of the event loop until the port is closed, so
-    // close it now and let the program stay idle.
-    QString reason;
-    if (error == QSerialPort::ResourceError)
-        reason = m_port.errorString();
-    else if (error == QSerialPort::ReadError)
-        reason = QStringLiteral("the device hung up or was removed");
-    else
+    // Inside a put the error belongs to the put, which fails with it, unless the device is gone.
+    // Outside, the error comes from the port's own reading, which has stopped for good: an
+    // unplugged adapter reports a resource error on Linux, and on Windows also a permission or
+    // an unknown error; a pseudo-terminal whose far end closed reads end-of-file, a read error.
+    // QSerialPort may signal again on every turn of the event loop until the port is closed,
+    // so close it now and let the program stay idle.
+    const bool gone = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+    if (m_inPut && !gone)
         return;
+    const QString reason = error == QSerialPort::ReadError
+                               ? QStringLiteral("the device hung up or was removed")
+                               : m_port.errorString();
     const QString description =
         QStringLiteral("Com%1 (%2) was lost: %3").arg(m_commPort).arg(deviceName(), reason);
     m_port.close();
