@@ -9,6 +9,7 @@
 #include "settings/SettingsKeys.h"
 #include "ui/FrmMain.h"
 #include "ui/IndicatorCircle.h"
+#include "ui/Twips.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -281,7 +282,15 @@ void TestFrmMain::startupMends()
     FrmMain& window = rig.load();
 
     QVERIFY(window.isVisible());
-    QCOMPARE(window.pos(), position);
+#ifdef Q_OS_WIN
+    // Windows brings a window placed far off back to the screen.
+    if (std::abs(position.y()) == Twips::MaxPixels) {
+        const QRect screen = window.screen()->virtualGeometry();
+        QVERIFY2(screen.marginsAdded(QMargins(50, 50, 50, 50)).contains(window.pos()),
+                 qPrintable(QString("%1, %2").arg(window.pos().x()).arg(window.pos().y())));
+    } else
+#endif
+        QCOMPARE(window.pos(), position);
     QCOMPARE(rig.port.PortOpen(), opened);
     QCOMPARE(rig.state.portFault, !opened);
     QCOMPARE(rig.messages.shown, message.isEmpty() ? QStringList() : QStringList{message});
@@ -464,9 +473,15 @@ void TestFrmMain::platformChoice_data()
 {
     QTest::addColumn<QStringList>("environment");
     QTest::addColumn<QByteArray>("platform");
-    QTest::newRow("X session") << QStringList{"DISPLAY=:0"} << QByteArray("xcb;wayland");
+#ifdef Q_OS_WIN
+    // A DISPLAY is no X desktop here: Wine sets one, and Windows has neither X nor Wayland.
+    const QByteArray xFirst;
+#else
+    const QByteArray xFirst("xcb;wayland");
+#endif
+    QTest::newRow("X session") << QStringList{"DISPLAY=:0"} << xFirst;
     QTest::newRow("Wayland session with XWayland")
-        << QStringList{"DISPLAY=:0", "WAYLAND_DISPLAY=wayland-0"} << QByteArray("xcb;wayland");
+        << QStringList{"DISPLAY=:0", "WAYLAND_DISPLAY=wayland-0"} << xFirst;
     QTest::newRow("Wayland without X") << QStringList{"WAYLAND_DISPLAY=wayland-0"} << QByteArray();
     QTest::newRow("user chose Wayland")
         << QStringList{"DISPLAY=:0", "QT_QPA_PLATFORM=wayland"} << QByteArray();

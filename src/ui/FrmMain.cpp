@@ -144,8 +144,13 @@ void FrmMain::buildMenu()
     connect(about, &QAction::triggered, this, &FrmMain::aboutCommand);
     // The client area below the menu bar starts at its designed size; the user may resize the
     // window, and the controls stay where they are.
+    // The window's layout gives the menu bar its height for the window's width, which with
+    // Windows' style is a pixel more than its preferred height.
     const QSize client = Twips::size(ClientWidth, ClientHeight);
-    resize(client.width(), client.height() + menuBar()->sizeHint().height());
+    int menuHeight = menuBar()->heightForWidth(client.width());
+    if (menuHeight < 0)
+        menuHeight = menuBar()->sizeHint().height();
+    resize(client.width(), client.height() + menuHeight);
 }
 
 void FrmMain::load()
