@@ -3,9 +3,10 @@
 #include <QString>
 
 namespace Version {
-constexpr int Major = 0;
-constexpr int Minor = 0;
-constexpr int Revision = 1;
+// Set by the build from the project's version.
+constexpr int Major = KORA_VERSION_MAJOR;
+constexpr int Minor = KORA_VERSION_MINOR;
+constexpr int Revision = KORA_VERSION_PATCH;
 
 inline QString text()
 {
