@@ -1,6 +1,7 @@
 #include "KoraApp.h"
 #include "PlatformChoice.h"
 #include "common/Version.h"
+#include "ui/Fonts.h"
 
 #include <QApplication>
 
@@ -14,6 +15,7 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(AppTitle);
     QCoreApplication::setApplicationVersion(Version::text());
 
+    Fonts::addBundled(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
     KoraApp kora;
     if (!kora.start())
         return 1;

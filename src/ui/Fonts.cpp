@@ -1,12 +1,19 @@
 #include "Fonts.h"
 
+#include <QFileInfo>
+#include <QFontDatabase>
 #include <QStringList>
+
+namespace {
+const QString DesignedFace = QStringLiteral("ＭＳ Ｐゴシック");
+const QString DesignedFaceLatin = QStringLiteral("MS PGothic");
+const QString FittingFace = QStringLiteral("IPAPGothic");
+} // namespace
 
 QFont Fonts::gothic(double pointSize)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
-                      QStringLiteral("IPAPGothic"), QStringLiteral("DejaVu Sans"),
+    font.setFamilies({DesignedFace, DesignedFaceLatin, FittingFace, QStringLiteral("DejaVu Sans"),
                       QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Liberation Sans"),
                       QStringLiteral("Arial"), QStringLiteral("Segoe UI")});
     font.setStyleHint(QFont::SansSerif);
@@ -19,4 +26,14 @@ QFont Fonts::gothic(double pointSize)
     // fill their boxes to the last pixel, and unfitted outlines run one pixel over.
     font.setHintingPreference(QFont::PreferFullHinting);
     return font;
+}
+
+bool Fonts::addBundled(const QString& folder)
+{
+    const QStringList installed = QFontDatabase::families();
+    if (installed.contains(DesignedFace) || installed.contains(DesignedFaceLatin) ||
+        installed.contains(FittingFace))
+        return false;
+    const QString file = folder + QStringLiteral("/ipagp.ttf");
+    return QFileInfo::exists(file) && QFontDatabase::addApplicationFont(file) >= 0;
 }
