@@ -33,12 +33,20 @@ QList<PortDevice::Present> PortDevice::present()
     return devices;
 }
 
+QString PortDevice::shownName(const QString& device)
+{
+    // Windows lists its ports by their device path, \\.\COM3; people know them as COM3.
+    const QString devicePrefix = QStringLiteral("\\\\.\\");
+    return device.startsWith(devicePrefix) ? device.mid(devicePrefix.size()) : device;
+}
+
 QString PortDevice::describe(const QString& device, const QList<Present>& present)
 {
     // A /dev/serial/by-id name is a link to the device the system lists.
     const QString target = QFileInfo(device).canonicalFilePath();
     for (const Present& candidate : present) {
-        if (candidate.device != device && candidate.device != target)
+        const QString listed = shownName(candidate.device);
+        if (listed != shownName(device) && candidate.device != target)
             continue;
         if (!candidate.description.isEmpty())
             return device + QStringLiteral(" (") + candidate.description + QStringLiteral(")");
@@ -47,15 +55,27 @@ QString PortDevice::describe(const QString& device, const QList<Present>& presen
     return device;
 }
 
-QString PortDevice::openFailureHint(const QList<Present>& present, const QString& settingsFile)
+QString PortDevice::openFailureHint(const QList<Present>& present, const QString& settingsFile,
+                                    bool registry)
 {
     QStringList names;
     for (const Present& device : present)
-        names << describe(device.device, present);
+        names << describe(shownName(device.device), present);
     const QString found = names.isEmpty()
                               ? QStringLiteral("No serial device was found on this computer.")
                               : QStringLiteral("Serial devices on this computer: ") +
                                     names.join(QStringLiteral(", ")) + QStringLiteral(".");
+    if (registry) {
+        // Com1 to Com16 are COM1 to COM16 already; a mapping is for the ports above.
+        const QString example =
+            present.isEmpty() ? QStringLiteral("COM17") : shownName(present.first().device);
+        QString key = settingsFile;
+        if (key.startsWith(u'\\'))
+            key.remove(0, 1);
+        return found + QStringLiteral(" A Com number is mapped to a device in the registry key ") +
+               key + QStringLiteral("\\Ports, for example a string value Com1 with the data ") +
+               example + QStringLiteral(".");
+    }
     const QString example =
         present.isEmpty() ? QStringLiteral("/dev/ttyUSB0") : present.first().device;
     return found +
@@ -68,5 +88,6 @@ QString PortDevice::explainFailure(int number, const QString& description,
 {
     if (number != ErrorNumber::PortMissing && number != ErrorNumber::PortOpenFailed)
         return description;
-    return description + QStringLiteral("\n\n") + openFailureHint(present(), settings.fileName());
+    return description + QStringLiteral("\n\n") +
+           openFailureHint(present(), settings.fileName(), settings.keptInRegistry());
 }

@@ -18,12 +18,17 @@ struct Present {
 };
 QList<Present> present();
 
+// A device as people know it: COM3 where Windows lists \\.\COM3.
+QString shownName(const QString& device);
+
 // The device a port stands for, with its description where the system knows the device, as
 // shown beside the port's number.
 QString describe(const QString& device, const QList<Present>& present);
 
-// Told when a port cannot be opened: the serial devices that do exist, and where to map one.
-QString openFailureHint(const QList<Present>& present, const QString& settingsFile);
+// Told when a port cannot be opened: the serial devices that do exist, and where to map one:
+// in the settings file, or in the registry key the settings are kept in.
+QString openFailureHint(const QList<Present>& present, const QString& settingsFile,
+                        bool registry = false);
 // A failure's description, with that hint after it when the failure is a port that would not
 // open. Looking for the devices takes a while, so only a message the user reads asks for it.
 QString explainFailure(int number, const QString& description, const SettingsStore& settings);

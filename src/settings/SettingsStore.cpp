@@ -38,6 +38,15 @@ QString SettingsStore::fileName() const
     return m_settings->fileName();
 }
 
+bool SettingsStore::keptInRegistry() const
+{
+#ifdef Q_OS_WIN
+    return m_settings->format() == QSettings::NativeFormat;
+#else
+    return false;
+#endif
+}
+
 QString SettingsText::fromPosition(float twips)
 {
     return QLocale::c().toString(static_cast<double>(twips), 'g', 7);

@@ -20,7 +20,9 @@ public:
     // Throws KoraError when the store cannot be written.
     void SaveSetting(const QString& section, const QString& key, const QString& value);
 
+    // The settings file, or on Windows the registry key that holds the settings.
     QString fileName() const;
+    bool keptInRegistry() const;
 
 private:
     std::unique_ptr<QSettings> m_settings;
