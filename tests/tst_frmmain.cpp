@@ -7,6 +7,7 @@
 #include "common/UnhandledError.h"
 #include "measurement/ProgramState.h"
 #include "settings/SettingsKeys.h"
+#include "ui/Fonts.h"
 #include "ui/FrmMain.h"
 #include "ui/IndicatorCircle.h"
 #include "ui/Twips.h"
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QtTest>
 
 namespace {
@@ -49,6 +51,33 @@ struct Rig {
     QString text(const char* name) const { return window->findChild<QLabel*>(name)->text(); }
 };
 
+// Where the text's last ink ends when drawn from x 0 on the widget's screen, in logical pixels:
+// at a scaled display (125 %, 150 %) the glyphs are fitted to device pixels, and may end a
+// fraction further right than at 100 %.
+qreal inkEnd(const QWidget& widget, const QFont& font, const QString& text)
+{
+    const QFontMetrics metrics(font);
+    const qreal ratio = widget.devicePixelRatioF();
+    const int margin = metrics.height();
+    const QSize logical(metrics.horizontalAdvance(text) + 2 * margin, 2 * metrics.height());
+    QImage image((QSizeF(logical) * ratio).toSize(), QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.setDotsPerMeterX(qRound(widget.logicalDpiX() / 0.0254));
+    image.setDotsPerMeterY(qRound(widget.logicalDpiY() / 0.0254));
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.drawText(margin, metrics.height(), text);
+    painter.end();
+    for (int x = image.width() - 1; x >= 0; --x) {
+        for (int y = 0; y < image.height(); ++y) {
+            if (image.pixel(x, y) != QColor(Qt::white).rgb())
+                return (x + 1) / ratio - margin;
+        }
+    }
+    return 0;
+}
+
 // Where the label, showing the text, would paint outside its box; empty when the text fits.
 QString paintedOutside(const QLabel& label, const QString& text)
 {
@@ -63,13 +92,15 @@ QString paintedOutside(const QLabel& label, const QString& text)
         start = (box.width() - advance) / 2;
     // The text must start inside the box and its last glyph end there; a first glyph may
     // reach left of its own origin, as a "T" does, which is how the face draws it.
-    const QRect ink = metrics.boundingRect(text).translated(start, 0);
-    if (start >= 0 && ink.right() < box.width() && metrics.height() <= box.height())
+    const qreal end = start + inkEnd(label, label.font(), text);
+    if (start >= 0 && end <= box.width() && metrics.height() <= box.height())
         return {};
-    return QString("\"%1\" in %2 starts at x %3 and ends at %4, height %5; the box is %6 x %7")
+    return QString("\"%1\" in %2 at %3 %: starts at x %4 and ends at %5, height %6; the box is "
+                   "%7 x %8")
         .arg(text, QFontInfo(label.font()).family())
+        .arg(qRound(label.devicePixelRatioF() * 100))
         .arg(start)
-        .arg(ink.right())
+        .arg(end)
         .arg(metrics.height())
         .arg(box.width())
         .arg(box.height());
@@ -106,6 +137,8 @@ private slots:
 
 void TestFrmMain::initTestCase()
 {
+    // As the program does, where the system lacks the label face and one is shipped with it.
+    Fonts::addBundled(QCoreApplication::applicationDirPath() + "/fonts");
     m_savedDir = QDir::currentPath();
     QVERIFY(QDir::setCurrent(m_workDir.path()));
 }
