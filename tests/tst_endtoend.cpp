@@ -197,8 +197,21 @@ void TestEndToEnd::staysIdleAfterItsDeviceIsLost()
 void TestEndToEnd::readingsResumeWhenTheDeviceIsBack_data()
 {
     QTest::addColumn<bool>("missingAtStart");
-    QTest::newRow("unplugged while running") << false;
-    QTest::newRow("plugged in after start-up") << true;
+    QTest::addColumn<QByteArray>("line");
+    // What the device sent last before it went.
+    QTest::addColumn<QByteArray>("lastSent");
+    QTest::addColumn<QByteArray>("weatherLine");
+    QTest::newRow("unplugged while running")
+        << false << QByteArray("1=22.5deg2=45\r\n") << QByteArray()
+        << QByteArray("000/000g000t073r000p000P000h45b000000w");
+    QTest::newRow("plugged in after start-up")
+        << true << QByteArray("1=22.5deg2=45\r\n") << QByteArray()
+        << QByteArray("000/000g000t073r000p000P000h45b000000w");
+    // Glued to the first line after the replug, the half line would make a reading of 99.0
+    // degrees and 1 %, and the report t051.
+    QTest::newRow("unplugged inside a line")
+        << false << QByteArray("1=10.0abc2=10\r\n") << QByteArray("1=99.0abc2=")
+        << QByteArray("000/000g000t050r000p000P000h10b000000w");
 }
 
 // The port is mapped to a stable name, as /dev/serial/by-id gives one, that the test points at
@@ -206,6 +219,9 @@ void TestEndToEnd::readingsResumeWhenTheDeviceIsBack_data()
 void TestEndToEnd::readingsResumeWhenTheDeviceIsBack()
 {
     QFETCH(bool, missingAtStart);
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, lastSent);
+    QFETCH(QByteArray, weatherLine);
     QDir(m_dir.filePath("work")).removeRecursively();
     const QString link = m_dir.filePath("usb-KORA_sensor-if00");
     QFile::remove(link);
@@ -218,8 +234,12 @@ void TestEndToEnd::readingsResumeWhenTheDeviceIsBack()
     if (!missingAtStart) {
         QTRY_VERIFY_WITH_TIMEOUT(holds(pid, pty->deviceName()), 10000);
         for (; sentBefore < 100; ++sentBefore) {
-            QVERIFY(pty->write("1=22.5deg2=45\r\n"));
+            QVERIFY(pty->write(line));
             QThread::msleep(16);
+            QVERIFY(pty->waitUntilRead());
+        }
+        if (!lastSent.isEmpty()) {
+            QVERIFY(pty->write(lastSent));
             QVERIFY(pty->waitUntilRead());
         }
         const QString device = pty->deviceName();
@@ -239,13 +259,13 @@ void TestEndToEnd::readingsResumeWhenTheDeviceIsBack()
     QElapsedTimer back;
     back.start();
     QTRY_VERIFY_WITH_TIMEOUT(holds(pid, pty->deviceName()), 10000);
-    QVERIFY(pty->write("1=22.5deg2=45\r\n"));
+    QVERIFY(pty->write(line));
     QVERIFY(pty->waitUntilRead());
     qInfo("plugged in to first line taken: %lld ms", back.elapsed());
     QCOMPARE(terminalsHeld(pid), 1);
 
-    const QByteArray bytes = sendUntilReport(*pty, "1=22.5deg2=45\r\n", 300 - sentBefore);
-    QVERIFY2(isReport(bytes, "000/000g000t073r000p000P000h45b000000w"), bytes.constData());
+    const QByteArray bytes = sendUntilReport(*pty, line, 300 - sentBefore);
+    QVERIFY2(isReport(bytes, weatherLine.constData()), bytes.constData());
 }
 
 void TestEndToEnd::simulatorSendsSensorLines()

@@ -179,7 +179,10 @@ void TestFrmMain::controlTable_data()
     QTest::newRow("Label1") << "Label1" << QRect(3120, 720, 615, 375) << "%RH"
                             << QStringList{"%RH"};
     QTest::newRow("txtMon") << "txtMon" << QRect(120, 1200, 3495, 375) << ""
-                            << QStringList{"31 12 2026 23:59:59 -040degF 100%"};
+                            << QStringList{"31 12 2026 23:59:59 -040degF 100%",
+                                           "31 12 2026 23:59:59 Com16 lost",
+                                           "31 12 2026 23:59:59 Com16 back",
+                                           "31 12 2026 23:59:59 Com16 failing"};
 }
 
 void TestFrmMain::controlTable()
@@ -273,29 +276,34 @@ void TestFrmMain::startupMends_data()
     QTest::addColumn<QPoint>("position");
     QTest::addColumn<bool>("opened");
     QTest::addColumn<QString>("message");
+    // A port nobody chose is not retried.
+    QTest::addColumn<bool>("retried");
 
     QTest::newRow("top not a number") << "abc"
-                                      << "" << false << QPoint(13, 13) << true << "";
+                                      << "" << false << QPoint(13, 13) << true << "" << false;
     QTest::newRow("top infinite") << "inf"
-                                  << "" << false << QPoint(13, 13) << true << "";
-    QTest::newRow("top not a number, nan") << "nan"
-                                           << "" << false << QPoint(13, 13) << true << "";
+                                  << "" << false << QPoint(13, 13) << true << "" << false;
+    QTest::newRow("top not a number, nan")
+        << "nan"
+        << "" << false << QPoint(13, 13) << true << "" << false;
     // Placed as far up as the window system goes, not wrapped round to somewhere below.
-    QTest::newRow("top far out of range") << "-99999999999"
-                                          << "" << false << QPoint(13, -16777215) << true << "";
-    QTest::newRow("top far out the other way") << "1e30"
-                                               << "" << false << QPoint(13, 16777215) << true << "";
+    QTest::newRow("top far out of range")
+        << "-99999999999"
+        << "" << false << QPoint(13, -16777215) << true << "" << false;
+    QTest::newRow("top far out the other way")
+        << "1e30"
+        << "" << false << QPoint(13, 16777215) << true << "" << false;
     QTest::newRow("port missing")
         << "300"
         << "" << true << QPoint(13, 20) << false
-        << "error 8010: Cannot open Com1: no such device + where to map a device";
+        << "port error 8010: Cannot open Com1: no such device + where to map a device" << true;
     QTest::newRow("port not a number")
         << "300"
         << "abc" << false << QPoint(13, 20) << false
-        << "error 8002: The stored port number \"abc\" is not a number";
+        << "error 8002: The stored port number \"abc\" is not a number" << false;
     QTest::newRow("port out of range")
         << "300"
-        << "17" << false << QPoint(13, 20) << false << "error 8002: Invalid Port Number";
+        << "17" << false << QPoint(13, 20) << false << "error 8002: Invalid Port Number" << false;
 }
 
 void TestFrmMain::startupMends()
@@ -306,6 +314,7 @@ void TestFrmMain::startupMends()
     QFETCH(QPoint, position);
     QFETCH(bool, opened);
     QFETCH(QString, message);
+    QFETCH(bool, retried);
 
     Rig rig;
     rig.store("Top", top);
@@ -328,6 +337,7 @@ void TestFrmMain::startupMends()
     QCOMPARE(rig.state.portFault, !opened);
     QCOMPARE(rig.messages.shown, message.isEmpty() ? QStringList() : QStringList{message});
     QVERIFY(rig.unhandled.isEmpty());
+    QCOMPARE(window.portRecovery().isRetrying(), retried);
 
     // What is saved is where the window really is.
     window.close();
@@ -426,73 +436,120 @@ void TestFrmMain::minimizedTitleFollowsReadings()
 void TestFrmMain::failingNotificationIsUnhandledOnce()
 {
     Rig rig;
-    rig.load();
+    rig.port.unopenable << 1;
+    FrmMain& window = rig.load();
+    window.portRecovery().setRetryInterval(10);
+    QVERIFY(window.portRecovery().isRetrying());
+    bool retryingWhenReported = true;
+    UnhandledError::install([&](const KoraError& error) {
+        retryingWhenReported = window.portRecovery().isRetrying();
+        rig.unhandled << error;
+    });
     rig.port.failing << "Input";
     rig.port.arrive("1=20.0deg2=50\r\n");
     rig.port.arrive("1=20.0deg2=50\r\n");
     QCOMPARE(rig.unhandled.size(), 1);
     QCOMPARE(rig.unhandled[0].number(), 8018);
+    // The program ends: while that is reported, no port is opened again.
+    QVERIFY(!retryingWhenReported);
+    rig.port.unopenable.clear();
+    QTest::qWait(100);
+    QVERIFY(rig.port.opened.isEmpty());
 }
 
 void TestFrmMain::portComesBackByItself_data()
 {
     QTest::addColumn<bool>("atStartup");
-    QTest::addColumn<bool>("busy");
+    QTest::addColumn<QString>("failure"); // of each try: missing, busy, or a put that fails
     QTest::addColumn<QStringList>("boxes");
-    QTest::addColumn<QString>("toldWhileAway");
+    QTest::addColumn<QString>("shownWhileAway");
+    QTest::addColumn<QString>("toolTipWhileAway");
 
+    const QString at = "06 12 2026 14:05:09 ";
+    const QString closed = "closed port fault reports";
     // An adapter that drops off the bus is told on the status line only: nobody need click.
     QTest::newRow("lost while running")
-        << false << false << QStringList{"closed port fault reports"}
-        << "06 12 2026 14:05:09 Com1 (/dev/ttyUSB0) was lost: gone; retrying";
+        << false << "missing" << QStringList{closed} << at + "Com1 lost"
+        << at + "Com1 (/dev/ttyUSB0) was lost: gone; retrying every 2 s";
     // The start-up box goes away by itself once the port works.
     QTest::newRow("missing at start-up")
-        << true << false
-        << QStringList{"error 8010: Cannot open Com1: no such device + where to map a device",
-                       "closed port fault reports"}
-        << "";
-    QTest::newRow("busy, told once") << false << true << QStringList{"closed port fault reports"}
-                                     << "06 12 2026 14:05:09 Cannot open Com1: busy; retrying";
+        << true << "missing"
+        << QStringList{"port error 8010: Cannot open Com1: no such device + where to map a device",
+                       closed}
+        << "" << "";
+    QTest::newRow("busy, told once")
+        << false << "busy" << QStringList{closed} << at + "Com1 failing"
+        << at + "Cannot open Com1: busy; retrying every 2 s";
+    QTest::newRow("busy at start-up")
+        << true << "busy"
+        << QStringList{"port error 8011: Cannot open Com1: busy + where to map a device", closed}
+        << at + "Com1 failing" << at + "Cannot open Com1: busy; retrying every 2 s";
+    // The port opens, but its line settings fail: it is closed again, and the tries go on.
+    QTest::newRow("line setting fails at start-up")
+        << true << "Settings"
+        << QStringList{"port error 9002: Settings failed on command", closed}
+        << at + "Com1 failing" << at + "Settings failed on command; retrying every 2 s";
+    QTest::newRow("line setting fails on reopen")
+        << false << "Settings" << QStringList{closed} << at + "Com1 failing"
+        << at + "Settings failed on command; retrying every 2 s";
 }
 
 void TestFrmMain::portComesBackByItself()
 {
     QFETCH(bool, atStartup);
-    QFETCH(bool, busy);
+    QFETCH(QString, failure);
     QFETCH(QStringList, boxes);
-    QFETCH(QString, toldWhileAway);
+    QFETCH(QString, shownWhileAway);
+    QFETCH(QString, toolTipWhileAway);
 
     Rig rig;
+    const auto status = [&] { return rig.window->findChild<QLabel*>("txtMon"); };
+    const auto fail = [&] {
+        if (failure == "missing")
+            rig.port.unopenable << 1;
+        else if (failure == "busy")
+            rig.port.busy << 1;
+        else
+            rig.port.failing << failure;
+    };
+    const auto loseDevice = [&] {
+        fail();
+        rig.port.setPortOpen(false);
+        emit rig.port.deviceLost("Com1 (/dev/ttyUSB0) was lost: gone");
+    };
     if (atStartup)
-        rig.port.unopenable << 1;
+        fail();
     FrmMain& window = rig.load();
     window.portRecovery().setRetryInterval(10);
     if (!atStartup) {
         QVERIFY(!rig.state.portFault);
-        (busy ? rig.port.busy : rig.port.unopenable) << 1;
-        rig.port.setPortOpen(false);
-        emit rig.port.deviceLost("Com1 (/dev/ttyUSB0) was lost: gone");
+        loseDevice();
     }
     QVERIFY(rig.state.portFault);
     QVERIFY(window.portRecovery().isRetrying());
     QTRY_VERIFY(rig.port.puts.count("PortOpen=true") >= 4);
-    QCOMPARE(rig.text("txtMon"), toldWhileAway);
-    if (busy) {
-        // The same reason is not told again on every try.
-        window.findChild<QLabel*>("txtMon")->setText("seen");
-        const int tries = rig.port.puts.count("PortOpen=true");
-        QTRY_VERIFY(rig.port.puts.count("PortOpen=true") > tries + 2);
-        QCOMPARE(rig.text("txtMon"), QString("seen"));
-    }
+    QVERIFY(!rig.port.PortOpen());
+    QCOMPARE(rig.text("txtMon"), shownWhileAway);
+    QCOMPARE(status()->toolTip(), toolTipWhileAway);
+    // A reason is told once, not on every try, and a missing device adds nothing to its loss.
+    status()->setText("seen");
+    const int tries = rig.port.puts.count("PortOpen=true");
+    QTRY_VERIFY(rig.port.puts.count("PortOpen=true") > tries + 2);
+    QCOMPARE(rig.text("txtMon"), QString("seen"));
+    // The pointer resting on the status line reaches it, for its tooltip.
+    QCOMPARE(window.centralWidget()->childAt(status()->geometry().center()), status());
 
     rig.port.unopenable.clear();
     rig.port.busy.clear();
+    rig.port.failing.clear();
     rig.port.puts.clear();
     QTRY_VERIFY(!rig.state.portFault);
     QCOMPARE(rig.port.puts, ExpectedPuts::Reopen);
     QVERIFY(!window.portRecovery().isRetrying());
-    QCOMPARE(rig.text("txtMon"), QString("06 12 2026 14:05:09 Com1 (/dev/fake1) is back"));
+    QCOMPARE(rig.text("txtMon"), QString("06 12 2026 14:05:09 Com1 back"));
+    QCOMPARE(status()->toolTip(), QString("06 12 2026 14:05:09 Com1 (/dev/fake1) is back"));
     QCOMPARE(rig.messages.shown, boxes);
+    QCOMPARE(rig.stored("CommPort"), QString("1"));
 
     // Each notification is handled once: the port is not connected a second time.
     const int reads = rig.port.inputReads;
@@ -500,6 +557,13 @@ void TestFrmMain::portComesBackByItself()
     rig.port.arrive("1=22.0deg2=41\r\n");
     QCOMPARE(rig.port.inputReads, reads + 2);
     QCOMPARE(rig.text("txtTEMP"), QString("21.0"));
+
+    // A new loss is told, and so is its reason, though both are those of the loss before.
+    status()->setText("seen");
+    loseDevice();
+    QCOMPARE(rig.text("txtMon"), QString("06 12 2026 14:05:09 Com1 lost"));
+    if (failure != "missing")
+        QTRY_COMPARE(rig.text("txtMon"), QString("06 12 2026 14:05:09 Com1 failing"));
 }
 
 void TestFrmMain::platformChoice_data()

@@ -26,15 +26,21 @@ void UnhandledError::raise(const KoraError& error)
     std::exit(1);
 }
 
-bool UnhandledError::guard(const std::function<void()>& body)
+bool UnhandledError::guard(const std::function<void()>& body,
+                           const std::function<void()>& beforeRaise)
 {
+    const auto fail = [&beforeRaise](const KoraError& error) {
+        if (beforeRaise)
+            beforeRaise();
+        raise(error);
+        return false;
+    };
     try {
         body();
         return true;
     } catch (const KoraError& error) {
-        raise(error);
+        return fail(error);
     } catch (const std::exception& error) {
-        raise(KoraError(ErrorNumber::Internal, QString::fromLocal8Bit(error.what())));
+        return fail(KoraError(ErrorNumber::Internal, QString::fromLocal8Bit(error.what())));
     }
-    return false;
 }

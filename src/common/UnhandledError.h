@@ -13,6 +13,7 @@ using Handler = std::function<void(const KoraError&)>;
 void install(Handler handler);
 void raise(const KoraError& error);
 
-// Runs a handler body and sends any failure to raise(). Returns false when it failed.
-bool guard(const std::function<void()>& body);
+// Runs a handler body and sends any failure to raise(), after running beforeRaise, which
+// settles what must not go on while the error is reported. Returns false when it failed.
+bool guard(const std::function<void()>& body, const std::function<void()>& beforeRaise = {});
 } // namespace UnhandledError

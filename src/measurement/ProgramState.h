@@ -3,9 +3,11 @@
 #include <QString>
 #include <cstdint>
 
-// The process-wide state. Each field has one writer: the receive buffer belongs to the
-// reception, the sums and count to the conditioning, the port-fault flag to the port dialog and
-// the output directory to the report writer.
+// The process-wide state. The receive buffer belongs to the reception, the sums and count to the
+// conditioning and the output directory to the report writer. The port-fault flag says that the
+// port in force is not working as chosen: the port dialog sets it by what "Set" met, the main
+// window when the port fails at start-up or its device is lost, and the port recovery clears it
+// once the port works again.
 struct ProgramState {
     QString receiveBuffer;
     double temperatureSum = 0.0;

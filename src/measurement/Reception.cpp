@@ -58,6 +58,13 @@ void Reception::OnComm()
     append(newText);
 }
 
+void Reception::deviceLost()
+{
+    QString& buffer = m_state.receiveBuffer;
+    const qsizetype lastEnd = buffer.lastIndexOf(LineEnd);
+    buffer.truncate(lastEnd < 0 ? 0 : lastEnd + LineEnd.size());
+}
+
 bool Reception::takeLine()
 {
     QString& buffer = m_state.receiveBuffer;

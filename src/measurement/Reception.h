@@ -24,6 +24,9 @@ public:
     Reception(ProgramState& state, MainView& view, SerialControl& port, Conditioning& conditioning);
 
     void OnComm();
+    // The device went away: text after the last complete line can never be completed, since
+    // what comes after a replug is the start of other lines.
+    void deviceLost();
 
     struct Fields {
         QString temperature;

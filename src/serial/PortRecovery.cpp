@@ -13,7 +13,7 @@ PortRecovery::PortRecovery(SerialControl& port, bool& portFault, QObject* parent
 
 void PortRecovery::update()
 {
-    const bool atFault = !m_stopped && m_portFault && !m_port.PortOpen();
+    const bool atFault = !m_stopped && m_portChosen && m_portFault && !m_port.PortOpen();
     if (atFault && !m_timer.isActive()) {
         m_lastTold.clear();
         m_timer.start();

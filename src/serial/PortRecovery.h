@@ -19,6 +19,9 @@ public:
     // To be called whenever the flag may have changed: starts retrying while the port is at
     // fault, stops once it is not.
     void update();
+    // Whether somebody chose the port in force. Where the stored number is no port, the one in
+    // force was not chosen, and it is not retried until a port is chosen with "Set".
+    void setPortChosen(bool chosen) { m_portChosen = chosen; }
     // No more tries, whatever the flag says: the program is ending.
     void stop();
 
@@ -39,4 +42,5 @@ private:
     QTimer m_timer;
     QString m_lastTold;
     bool m_stopped = false;
+    bool m_portChosen = true;
 };

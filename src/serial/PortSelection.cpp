@@ -36,8 +36,10 @@ void PortSelection::apply(SerialControl& port, SettingsStore& settings, bool& po
         LineSetup::reopen(port, outcome);
 
     if (outcome.failed) {
-        reportFailure(explain ? explain(outcome.number, outcome.description) : outcome.description);
+        // Set before the report, which waits for the user: the port may come back meanwhile,
+        // and then clears the flag.
         portFault = true;
+        reportFailure(explain ? explain(outcome.number, outcome.description) : outcome.description);
         return;
     }
     step([&] {

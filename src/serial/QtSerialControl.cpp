@@ -2,6 +2,7 @@
 
 #include "common/KoraError.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 #include <cerrno>
@@ -25,6 +26,7 @@ bool permissionDenied(const QString& device)
     return false;
 #endif
 }
+
 // The code the system gave the port's last failing call: errno, or Windows' last error.
 void clearSystemError()
 {
@@ -46,7 +48,7 @@ int systemError()
 } // namespace
 
 QtSerialControl::QtSerialControl(DeviceMap deviceForPort, QObject* parent)
-    : SerialControl(parent), m_deviceForPort(std::move(deviceForPort))
+    : SerialControl(parent), m_deviceForPort(std::move(deviceForPort)), m_port(this)
 {
     connect(&m_port, &QSerialPort::readyRead, this, &QtSerialControl::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialControl::onError);
@@ -117,8 +119,9 @@ void QtSerialControl::open()
             break;
         case QSerialPort::PermissionError:
             reason = permissionDenied(device)
-                         ? QStringLiteral("permission denied (is the user in the group that owns "
-                                          "the device, e.g. dialout?)")
+                         ? QStringLiteral("permission denied: the device belongs to the group "
+                                          "%1 (add the user to it and log in again)")
+                               .arg(QFileInfo(device).group())
                          : QStringLiteral("the device is busy: another program has it open");
             break;
         default:

@@ -5,6 +5,7 @@
 #include "Twips.h"
 #include "measurement/ProgramState.h"
 #include "serial/PortDevice.h"
+#include "serial/PortRecovery.h"
 #include "serial/PortSelection.h"
 #include "serial/SerialControl.h"
 
@@ -43,10 +44,11 @@ QPushButton* button(const ControlRow& row, QWidget* parent)
 } // namespace
 
 FrmComm::FrmComm(const FrmMain& main, SerialControl& port, SettingsStore& settings,
-                 ProgramState& state, MessageBoxes& messages)
+                 ProgramState& state, MessageBoxes& messages, PortRecovery& recovery)
     : QDialog(const_cast<FrmMain*>(&main), Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint |
                                                Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_port(port), m_settings(settings), m_state(state), m_messages(messages)
+      m_port(port), m_settings(settings), m_state(state), m_messages(messages),
+      m_recovery(recovery)
 {
     setObjectName(QStringLiteral("frmComm"));
     setWindowTitle(QStringLiteral("Comm Port"));
@@ -96,9 +98,14 @@ int FrmComm::chosenPort() const
 
 void FrmComm::set()
 {
+    m_recovery.setPortChosen(true);
     PortSelection::apply(
         m_port, m_settings, m_state.portFault, chosenPort(),
-        [this](const QString& description) { m_messages.exclamation(description); },
+        [this](const QString& description) {
+            // The chosen port is retried while the report waits, which goes once it works.
+            m_recovery.update();
+            m_messages.exclamation(description);
+        },
         [this](int number, const QString& description) {
             return PortDevice::explainFailure(number, description, m_settings);
         });

@@ -4,6 +4,7 @@
 
 class FrmMain;
 class MessageBoxes;
+class PortRecovery;
 class QComboBox;
 class QPushButton;
 class SerialControl;
@@ -15,7 +16,7 @@ class FrmComm : public QDialog {
     Q_OBJECT
 public:
     FrmComm(const FrmMain& main, SerialControl& port, SettingsStore& settings, ProgramState& state,
-            MessageBoxes& messages);
+            MessageBoxes& messages, PortRecovery& recovery);
 
     // The 1-based number of the selected item, 0 when the typed text selects none.
     int chosenPort() const;
@@ -31,6 +32,7 @@ private:
     SettingsStore& m_settings;
     ProgramState& m_state;
     MessageBoxes& m_messages;
+    PortRecovery& m_recovery;
     QComboBox* m_cboPort = nullptr;
     QPushButton* m_btnCancel = nullptr;
     QPushButton* m_btnOK = nullptr;

@@ -80,8 +80,8 @@ FrmMain::FrmMain(ProgramState& state, SettingsStore& settings, SerialControl& po
     connect(&m_port, &SerialControl::deviceLost, this, &FrmMain::onDeviceLost);
     connect(&m_recovery, &PortRecovery::reconnected, this, &FrmMain::onReconnected);
     connect(&m_recovery, &PortRecovery::retryFailed, this, [this](const QString& description) {
-        // The status line has room for the reason, not for the advice that follows it.
-        showPortEvent(description.section(u'\n', 0, 0) + QStringLiteral("; retrying"));
+        // The reason, not the advice that follows it.
+        showPortEvent(QStringLiteral("failing"), description.section(u'\n', 0, 0) + retrying());
     });
 }
 
@@ -111,7 +111,9 @@ void FrmMain::buildControls()
         label->setAlignment(row.alignment | Qt::AlignTop);
         label->setTextFormat(Qt::PlainText);
         label->setFocusPolicy(Qt::NoFocus);
-        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        // The status line tells the whole of a long line when the pointer rests on it.
+        if (row.look != Look::StatusLine)
+            label->setAttribute(Qt::WA_TransparentForMouseEvents);
         if (row.points > 0)
             label->setFont(Fonts::gothic(row.points));
         if (row.look == Look::ValueBox || row.look == Look::StatusLine) {
@@ -174,12 +176,26 @@ void FrmMain::load()
         LineSetup::startup(m_port, storedPort);
     } catch (const KoraError& error) {
         // The window opens all the same: the port is retried until its device appears, and
-        // the user can choose another one in the port dialog.
+        // the user can choose another one in the port dialog. A port that opened but could not
+        // be set up is closed, so that each try starts afresh.
         m_state.portFault = true;
+        passOver([this] {
+            if (m_port.PortOpen())
+                m_port.setPortOpen(false);
+        });
+        // A stored number that is no port (edited by hand) leaves Com1 in force, which nobody
+        // chose: it is not retried, and its box stays until the user has read it.
+        const bool numberRefused = error.number() == ErrorNumber::InvalidPortNumber ||
+                                   error.number() == ErrorNumber::Overflow;
+        m_recovery.setPortChosen(!numberRefused);
         m_recovery.update();
-        m_messages.error(
-            KoraError(error.number(),
-                      PortDevice::explainFailure(error.number(), error.description(), m_settings)));
+        const KoraError explained(
+            error.number(),
+            PortDevice::explainFailure(error.number(), error.description(), m_settings));
+        if (numberRefused)
+            m_messages.error(explained);
+        else
+            m_messages.portError(explained);
     }
 }
 
@@ -205,7 +221,10 @@ QString FrmMain::labelText(Label label) const
 
 void FrmMain::setLabelText(Label label, const QString& text)
 {
-    m_labels.value(label)->setText(text);
+    QLabel* shown = m_labels.value(label);
+    shown->setText(text);
+    if (label == Label::Status)
+        shown->setToolTip(text);
 }
 
 void FrmMain::setIndicatorColour(std::uint32_t colour)
@@ -230,9 +249,8 @@ void FrmMain::onComm()
     // The report of a failure waits in a message box, whose event loop would deliver further
     // notifications: take none while a notification is being handled.
     m_ended = true;
-    m_ended = !UnhandledError::guard([this] { m_reception.OnComm(); });
-    if (m_ended)
-        m_recovery.stop();
+    // Nothing is reopened behind the report of an error that ends the program.
+    m_ended = !UnhandledError::guard([this] { m_reception.OnComm(); }, [this] { m_recovery.stop(); });
 }
 
 // Nobody may be at the screen when an adapter drops off the bus: the loss is told on the status
@@ -240,20 +258,37 @@ void FrmMain::onComm()
 void FrmMain::onDeviceLost(const QString& description)
 {
     m_state.portFault = true;
+    m_reception.deviceLost();
     m_recovery.update();
-    showPortEvent(description + QStringLiteral("; retrying"));
+    showPortEvent(QStringLiteral("lost"), description + retrying());
 }
 
 void FrmMain::onReconnected()
 {
-    showPortEvent(
-        QStringLiteral("Com%1 (%2) is back").arg(m_port.CommPort()).arg(m_port.deviceName()));
+    // The port that works is the one to open at the next start, also where a failed "Set"
+    // chose it: stored as a successful "Set" stores it.
+    passOver([this] {
+        m_settings.SaveSetting(SettingsKeys::Section, SettingsKeys::CommPort,
+                               QString::number(m_port.CommPort()));
+    });
+    showPortEvent(QStringLiteral("back"), QStringLiteral("Com%1 (%2) is back")
+                                              .arg(m_port.CommPort())
+                                              .arg(m_port.deviceName()));
     m_messages.closePortFaultReports();
 }
 
-void FrmMain::showPortEvent(const QString& text)
+QString FrmMain::retrying()
 {
-    setLabelText(Label::Status, ReportWriter::statusStamp(m_clock.now()) + u' ' + text);
+    return QStringLiteral("; retrying every %1 s").arg(PortRecovery::RetryIntervalMs / 1000);
+}
+
+// The status line is as wide as a report's line: it shows that the port is lost or back, and
+// so that the readings above it are old; the device and the reason are in its tooltip.
+void FrmMain::showPortEvent(const QString& what, const QString& whole)
+{
+    const QString stamp = ReportWriter::statusStamp(m_clock.now()) + u' ';
+    setLabelText(Label::Status, stamp + QStringLiteral("Com%1 ").arg(m_port.CommPort()) + what);
+    m_labels.value(Label::Status)->setToolTip(stamp + whole);
 }
 
 void FrmMain::passOver(const std::function<void()>& step)
@@ -299,7 +334,7 @@ void FrmMain::closeEvent(QCloseEvent* event)
 void FrmMain::optionCommand()
 {
     try {
-        FrmComm dialog(*this, m_port, m_settings, m_state, m_messages);
+        FrmComm dialog(*this, m_port, m_settings, m_state, m_messages, m_recovery);
         dialog.exec();
     } catch (...) {
         m_messages.plain(QStringLiteral("mnuOption Error"));

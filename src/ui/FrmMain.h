@@ -59,7 +59,8 @@ private:
     void onComm();
     void onDeviceLost(const QString& description);
     void onReconnected();
-    void showPortEvent(const QString& text);
+    void showPortEvent(const QString& what, const QString& whole);
+    static QString retrying();
     void savePosition();
     void passOver(const std::function<void()>& step);
 

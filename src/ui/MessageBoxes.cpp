@@ -17,9 +17,6 @@ void QtMessageBoxes::plain(const QString& text)
     show(QMessageBox::NoIcon, text, Kind::Plain);
 }
 
-// The boxes with an exclamation mark or an error report a port that could not be used: a "Set"
-// that failed, or a port that would not open at start-up. Another error ends the program, and
-// the port is not retried after it, so only a mended port closes them.
 void QtMessageBoxes::exclamation(const QString& text)
 {
     show(QMessageBox::Warning, text, Kind::PortFault);
@@ -33,6 +30,11 @@ QString QtMessageBoxes::errorText(const KoraError& error)
 }
 
 void QtMessageBoxes::error(const KoraError& error)
+{
+    show(QMessageBox::Critical, errorText(error), Kind::Plain);
+}
+
+void QtMessageBoxes::portError(const KoraError& error)
 {
     show(QMessageBox::Critical, errorText(error), Kind::PortFault);
 }

@@ -8,18 +8,20 @@
 // Message boxes answered at once; what each would have shown is kept in order.
 class RecordingMessages : public MessageBoxes {
 public:
-    QStringList shown; // "plain: ...", "exclamation: ...", "error 8010: ..."
+    QStringList shown; // "plain: ...", "exclamation: ...", "error 8010: ...", "port error ..."
 
     void plain(const QString& text) override { shown << "plain: " + text; }
     void exclamation(const QString& text) override
     {
         shown << "exclamation: " + withoutDevices(text);
     }
-    void error(const KoraError& error) override
+    void error(const KoraError& error) override { shown << describe(error); }
+    static QString describe(const KoraError& error)
     {
-        shown
-            << QString("error %1: %2").arg(error.number()).arg(withoutDevices(error.description()));
+        return QString("error %1: %2").arg(error.number()).arg(withoutDevices(error.description()));
     }
+    // A box that goes away by itself when the port comes back.
+    void portError(const KoraError& error) override { shown << "port " + describe(error); }
 
     // The advice after a port that would not open lists this machine's serial devices; it is
     // kept as a mark, so that expected texts do not depend on the machine.
