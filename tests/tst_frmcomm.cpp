@@ -194,6 +194,10 @@ void TestFrmComm::typedTextSelectsNoPort()
     QFETCH(QString, typed);
     option([typed](FrmComm& dialog) {
         auto* combo = dialog.findChild<QComboBox*>("cboPort");
+        // Typed as a user types: into the field that has the focus, where completion acts.
+        QApplication::setActiveWindow(&dialog);
+        combo->lineEdit()->setFocus();
+        QTRY_VERIFY(combo->lineEdit()->hasFocus());
         combo->lineEdit()->selectAll();
         QTest::keyClicks(combo->lineEdit(), typed);
         QCOMPARE(combo->currentText(), typed);
