@@ -2,6 +2,7 @@
 #include "ModalDriver.h"
 #include "Pty.h"
 #include "TestSettings.h"
+#include "common/KoraError.h"
 #include "measurement/ProgramState.h"
 #include "serial/QtSerialControl.h"
 #include "settings/SettingsKeys.h"
@@ -22,6 +23,9 @@ class TestPortSwitch : public QObject {
 
     Pty m_first;
     Pty m_second;
+    // Com3 is an adapter's stable name, as /dev/serial/by-id gives one, that is not there yet.
+    QTemporaryDir m_dir;
+    QString m_adapter = m_dir.filePath("usb-KORA_sensor-if00");
     ProgramState m_state;
     TestSettings m_settings;
     FixedClock m_clock;
@@ -53,10 +57,26 @@ class TestPortSwitch : public QObject {
         QVERIFY(ran);
     }
 
+    // Answers the box that says the adapter is missing by plugging it in; the box has to go by
+    // itself, else it is given up on after five seconds.
+    void plugInWhenTheBoxShows(std::unique_ptr<Pty>& adapter, bool& gaveUp)
+    {
+        whenModal<QMessageBox>([&](QMessageBox& box) {
+            adapter = std::make_unique<Pty>();
+            QVERIFY(QFile::link(adapter->deviceName(), m_adapter));
+            QTimer::singleShot(5000, &box, [&] {
+                gaveUp = true;
+                box.accept();
+            });
+        });
+    }
+
 private slots:
     void initTestCase();
     void switchesToAnotherDeviceAndReceivesThere();
     void readingsContinueWhileFailureIsShown();
+    void failureBoxGoesWhenThePortComesBack_data();
+    void failureBoxGoesWhenThePortComesBack();
 };
 
 void TestPortSwitch::initTestCase()
@@ -64,8 +84,12 @@ void TestPortSwitch::initTestCase()
     QVERIFY(m_first.isValid() && m_second.isValid());
     const QString first = m_first.deviceName();
     const QString second = m_second.deviceName();
-    m_port = std::make_unique<QtSerialControl>([first, second](int n) {
-        return n == 1 ? first : n == 2 ? second : QString("/nonexistent/ttyKORA%1").arg(n);
+    const QString adapter = m_adapter;
+    m_port = std::make_unique<QtSerialControl>([first, second, adapter](int n) {
+        return n == 1   ? first
+               : n == 2 ? second
+               : n == 3 ? adapter
+                        : QString("/nonexistent/ttyKORA%1").arg(n);
     });
     m_main = std::make_unique<FrmMain>(m_state, *m_settings, *m_port, m_clock, m_messages);
     m_messages.setParent(m_main.get());
@@ -117,6 +141,68 @@ void TestPortSwitch::readingsContinueWhileFailureIsShown()
     QCOMPARE(readingWhileShown, QString("33.0"));
     QVERIFY(m_state.portFault);
     QVERIFY(m_port->PortOpen());
+}
+
+void TestPortSwitch::failureBoxGoesWhenThePortComesBack_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::newRow("start-up") << "start-up";
+    QTest::newRow("\"Set\"") << "Set";
+    // The report of an error that ends the program stays until it is read.
+    QTest::newRow("an error that ends the program") << "ending";
+}
+
+void TestPortSwitch::failureBoxGoesWhenThePortComesBack()
+{
+    QFETCH(QString, box);
+    QFile::remove(m_adapter);
+    if (box == "ending") {
+        bool stayed = false;
+        whenModal<QMessageBox>([&](QMessageBox& shown) {
+            m_messages.closePortFaultReports();
+            QTimer::singleShot(200, &shown, [&] {
+                stayed = shown.isVisible();
+                shown.accept();
+            });
+        });
+        m_messages.error(KoraError(8018, "Operation valid only when the port is open"));
+        QVERIFY(stayed);
+        return;
+    }
+    std::unique_ptr<Pty> adapter;
+    bool gaveUp = false;
+    plugInWhenTheBoxShows(adapter, gaveUp);
+    if (box == "start-up") {
+        ProgramState state;
+        TestSettings settings;
+        settings->SaveSetting(SettingsKeys::Section, SettingsKeys::CommPort, "3");
+        QtSerialControl port([this](int) { return m_adapter; });
+        QtMessageBoxes messages;
+        FrmMain main(state, *settings, port, m_clock, messages);
+        messages.setParent(&main);
+        main.portRecovery().setRetryInterval(50);
+        main.load();
+        QVERIFY(!gaveUp);
+        QVERIFY(port.PortOpen());
+        QVERIFY(!state.portFault);
+        return;
+    }
+
+    // A failed "Set" whose adapter then appears: the port is the chosen one and is stored.
+    m_main->portRecovery().setRetryInterval(50);
+    set([](FrmComm& dialog) { dialog.findChild<QComboBox*>("cboPort")->setCurrentIndex(2); });
+    QVERIFY(!gaveUp);
+    QCOMPARE(m_port->CommPort(), 3);
+    QVERIFY(m_port->PortOpen());
+    QVERIFY(!m_state.portFault);
+    send(*adapter, "1=13.0deg2=40\r\n");
+    QTRY_COMPARE(temperature(), QString("13.0"));
+
+    m_main->findChild<QAction*>("mnuExit")->trigger();
+    QFile file(m_settings.dir.filePath("KORA.conf"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray stored = file.readAll();
+    QVERIFY2(stored.contains("CommPort=3\n"), stored.constData());
 }
 
 QTEST_MAIN(TestPortSwitch)
