@@ -7,7 +7,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -30,6 +33,7 @@ QtSerialControl::DeviceMap mapOne(const QString& device)
 
 class TestQtSerialControl : public QObject {
     Q_OBJECT
+    QTemporaryDir m_dir;
 private slots:
     void opensMappedDeviceAt9600_8N1();
     void receivedCharactersRaiseReceiveNotification();
@@ -37,7 +41,8 @@ private slots:
     void portNumberRange();
     void failingPutsThrowAndChangeNothing();
     void openFailureNamesDeviceAndReason();
-    void busyDeviceIsRefused();
+    void refusedDeviceIsToldWhy_data();
+    void refusedDeviceIsToldWhy();
     void deviceHints_data();
     void deviceHints();
     void lostDeviceIsReportedOnceAndStaysIdle_data();
@@ -154,22 +159,52 @@ void TestQtSerialControl::openFailureNamesDeviceAndReason()
     QVERIFY(!port.PortOpen());
 }
 
-void TestQtSerialControl::busyDeviceIsRefused()
+void TestQtSerialControl::refusedDeviceIsToldWhy_data()
 {
+    QTest::addColumn<bool>("unprivileged");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("busy") << false << "the device is busy: another program has it open";
+    // The terminal belongs to root and its group (tty, or root in a container), which user
+    // nobody is not in.
+    QTest::newRow("no permission")
+        << true
+        << "permission denied: the device belongs to the group %1 (add the user to it "
+           "and log in again)";
+}
+
+void TestQtSerialControl::refusedDeviceIsToldWhy()
+{
+    QFETCH(bool, unprivileged);
+    QFETCH(QString, reason);
     Pty pty;
     QtSerialControl first(mapOne(pty.deviceName()));
     QtSerialControl second(mapOne(pty.deviceName()));
-    first.setPortOpen(true);
+    struct stat device {};
+    QCOMPARE(::stat(pty.deviceName().toLocal8Bit().constData(), &device), 0);
+    const group* owners = getgrgid(device.st_gid);
+    reason = reason.arg(QString::fromLocal8Bit(owners ? owners->gr_name : "?"));
+    if (unprivileged) {
+        const passwd* nobody = getpwnam("nobody");
+        if (::geteuid() != 0 || !nobody)
+            QSKIP("needs root, to open the device as user nobody");
+        // Kept as the saved user, root can be taken back afterwards.
+        QCOMPARE(setresuid(nobody->pw_uid, nobody->pw_uid, 0), 0);
+    } else {
+        first.setPortOpen(true);
+    }
+    auto back = qScopeGuard([unprivileged] {
+        if (unprivileged)
+            setresuid(0, 0, 0);
+    });
     try {
         second.setPortOpen(true);
-        QFAIL("a device in use was opened twice");
+        QFAIL("the device was opened");
     } catch (const KoraError& error) {
         QCOMPARE(error.number(), 8011);
-        QVERIFY2(error.description().contains(pty.deviceName()), qPrintable(error.description()));
-        QVERIFY2(error.description().contains("busy"), qPrintable(error.description()));
+        QCOMPARE(error.description(),
+                 QString("Cannot open Com1 (%1): %2").arg(pty.deviceName(), reason));
     }
     QVERIFY(!second.PortOpen());
-    QVERIFY(first.PortOpen());
 }
 
 void TestQtSerialControl::deviceHints_data()
@@ -178,22 +213,44 @@ void TestQtSerialControl::deviceHints_data()
     QTest::addColumn<QString>("device");
     QTest::addColumn<QString>("described");
     QTest::addColumn<QString>("hint");
+    QTest::addColumn<QString>("settingsFile");
 
+    const QString file = "/home/u/.config/KORA/KORA.conf";
     const QString map = " A Com number is mapped to a device in the [Ports] section of "
                         "/home/u/.config/KORA/KORA.conf, for example Com1=";
     QTest::newRow("nothing present")
         << QStringList() << "/dev/ttyS0"
         << "/dev/ttyS0"
-        << "No serial device was found on this computer." + map + "/dev/ttyUSB0.";
+        << "No serial device was found on this computer." + map + "/dev/ttyUSB0." << file;
     QTest::newRow("adapter with a description")
         << QStringList{"/dev/ttyUSB0=FT232R USB UART", "/dev/ttyS0="} << "/dev/ttyUSB0"
         << "/dev/ttyUSB0 (FT232R USB UART)"
         << "Serial devices on this computer: /dev/ttyUSB0 (FT232R USB UART), /dev/ttyS0." + map +
-               "/dev/ttyUSB0.";
+               "/dev/ttyUSB0."
+        << file;
     QTest::newRow("mapped device not present")
         << QStringList{"/dev/ttyACM0=Arduino"} << "/dev/serial/by-id/usb-gone"
         << "/dev/serial/by-id/usb-gone"
-        << "Serial devices on this computer: /dev/ttyACM0 (Arduino)." + map + "/dev/ttyACM0.";
+        << "Serial devices on this computer: /dev/ttyACM0 (Arduino)." + map + "/dev/ttyACM0."
+        << file;
+    // The stable name links to the device the system lists with its description.
+    const QString device = m_dir.filePath("ttyUSB0");
+    const QString byId = m_dir.filePath("usb-FTDI_FT232R_USB_UART_A600-if00-port0");
+    QFile touched(device);
+    touched.open(QIODevice::WriteOnly);
+    QFile::link(device, byId);
+    QTest::newRow("adapter under its stable name")
+        << QStringList{device + "=FT232R USB UART"} << byId << byId + " (FT232R USB UART)"
+        << "Serial devices on this computer: " + device + " (FT232R USB UART)." + map + device + "."
+        << file;
+    // Windows lists its ports by their device path, and keeps the settings in the registry.
+    QTest::newRow("Windows")
+        << QStringList{"\\\\.\\COM3=USB Serial Port"} << "COM3"
+        << "COM3 (USB Serial Port)"
+        << "Serial devices on this computer: COM3 (USB Serial Port). A Com number is mapped to a "
+           "device in the registry key HKEY_CURRENT_USER\\Software\\KORA\\KORA\\Ports, for "
+           "example a string value Com1 with the data COM3."
+        << "\\HKEY_CURRENT_USER\\Software\\KORA\\KORA";
 }
 
 void TestQtSerialControl::deviceHints()
@@ -202,35 +259,49 @@ void TestQtSerialControl::deviceHints()
     QFETCH(QString, device);
     QFETCH(QString, described);
     QFETCH(QString, hint);
+    QFETCH(QString, settingsFile);
     QList<PortDevice::Present> devices;
     for (const QString& entry : present)
         devices.append({entry.section('=', 0, 0), entry.section('=', 1)});
     QCOMPARE(PortDevice::describe(device, devices), described);
-    QCOMPARE(PortDevice::openFailureHint(devices, "/home/u/.config/KORA/KORA.conf"), hint);
+    QCOMPARE(PortDevice::openFailureHint(devices, settingsFile, settingsFile.startsWith("\\HKEY")),
+             hint);
 }
 
 void TestQtSerialControl::lostDeviceIsReportedOnceAndStaysIdle_data()
 {
-    QTest::addColumn<bool>("duringPut");
-    QTest::newRow("while receiving") << false;
+    QTest::addColumn<QString>("when");
+    QTest::newRow("while receiving") << "receiving";
     // The adapter goes while the port dialog reopens it: the put that meets the loss reports
     // it, and no second report follows.
-    QTest::newRow("inside a put") << true;
+    QTest::newRow("inside a put that fails") << "failing put";
+    QTest::newRow("inside a put that otherwise succeeds") << "succeeding put";
+    // Windows reports an unplugged adapter's end of reading as a permission or unknown error.
+    QTest::newRow("reading ends with a permission error") << "permission";
 }
 
 void TestQtSerialControl::lostDeviceIsReportedOnceAndStaysIdle()
 {
-    QFETCH(bool, duringPut);
+    QFETCH(QString, when);
     auto pty = std::make_unique<Pty>();
     QtSerialControl port(mapOne(pty->deviceName()));
     LineSetup::startup(port, "");
     QSignalSpy lost(&port, &SerialControl::deviceLost);
     QSignalSpy notifications(&port, &SerialControl::OnComm);
+    auto* device = port.findChild<QSerialPort*>();
+    QVERIFY(device);
 
-    pty->hangUp();
-    if (duringPut) {
+    if (when == "receiving" || when == "failing put")
+        pty->hangUp();
+    else if (when == "succeeding put") // the device reports its loss while a setting is applied
+        connect(device, &QSerialPort::baudRateChanged, device,
+                [device] { emit device->errorOccurred(QSerialPort::ResourceError); });
+    else
+        emit device->errorOccurred(QSerialPort::PermissionError);
+
+    if (when.endsWith("put")) {
         try {
-            port.setSettings(LineSetup::Settings);
+            port.setSettings("19200,n,8,1");
             QFAIL("a put on a lost device succeeded");
         } catch (const KoraError& error) {
             QCOMPARE(error.number(), 8012);
