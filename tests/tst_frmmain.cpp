@@ -283,9 +283,8 @@ void TestFrmMain::startupMends_data()
                                       << "" << false << QPoint(13, 13) << true << "" << false;
     QTest::newRow("top infinite") << "inf"
                                   << "" << false << QPoint(13, 13) << true << "" << false;
-    QTest::newRow("top not a number, nan")
-        << "nan"
-        << "" << false << QPoint(13, 13) << true << "" << false;
+    QTest::newRow("top not a number, nan") << "nan"
+                                           << "" << false << QPoint(13, 13) << true << "" << false;
     // Placed as far up as the window system goes, not wrapped round to somewhere below.
     QTest::newRow("top far out of range")
         << "-99999999999"
@@ -476,7 +475,8 @@ void TestFrmMain::portComesBackByItself_data()
         << true << "missing"
         << QStringList{"port error 8010: Cannot open Com1: no such device + where to map a device",
                        closed}
-        << "" << "";
+        << ""
+        << "";
     QTest::newRow("busy, told once")
         << false << "busy" << QStringList{closed} << at + "Com1 failing"
         << at + "Cannot open Com1: busy; retrying every 2 s";
@@ -486,8 +486,7 @@ void TestFrmMain::portComesBackByItself_data()
         << at + "Com1 failing" << at + "Cannot open Com1: busy; retrying every 2 s";
     // The port opens, but its line settings fail: it is closed again, and the tries go on.
     QTest::newRow("line setting fails at start-up")
-        << true << "Settings"
-        << QStringList{"port error 9002: Settings failed on command", closed}
+        << true << "Settings" << QStringList{"port error 9002: Settings failed on command", closed}
         << at + "Com1 failing" << at + "Settings failed on command; retrying every 2 s";
     QTest::newRow("line setting fails on reopen")
         << false << "Settings" << QStringList{closed} << at + "Com1 failing"

@@ -43,8 +43,8 @@ public:
     {
 #ifdef Q_OS_WIN
         const DWORD share = FILE_SHARE_READ | (sharesWriting ? FILE_SHARE_WRITE : 0);
-        m_handle = CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_READ,
-                               share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        m_handle = CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_READ, share,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 #else
         Q_UNUSED(path);
         Q_UNUSED(sharesWriting);
@@ -239,12 +239,15 @@ void TestReportWriter::replacementThatFails_data()
     QTest::addColumn<QString>("failure");
     QTest::addColumn<QString>("status");
     QTest::newRow("disk full while writing")
-        << "disk full" << "06 12 2026 14:05:09 wxnow.txt not written: No space left on device";
+        << "disk full"
+        << "06 12 2026 14:05:09 wxnow.txt not written: No space left on device";
     QTest::newRow("old report held by a reader that shares no writing")
-        << "locked" << "06 12 2026 14:05:09 wxnow.txt not written: ";
+        << "locked"
+        << "06 12 2026 14:05:09 wxnow.txt not written: ";
     // The report still lands, written into the file the other program has open.
     QTest::newRow("old report held by a reader that shares writing")
-        << "held" << "06 12 2026 14:05:09 073degF 45%";
+        << "held"
+        << "06 12 2026 14:05:09 073degF 45%";
 }
 
 void TestReportWriter::replacementThatFails()
@@ -286,7 +289,8 @@ void TestReportWriter::replacementThatFails()
     }
     // No new report is left behind beside the old.
     const QStringList files = QDir(".").entryList(QDir::Files);
-    QVERIFY2(files.filter(QRegularExpression("^wxnow\\.txt.")).isEmpty(), qPrintable(files.join(' ')));
+    QVERIFY2(files.filter(QRegularExpression("^wxnow\\.txt.")).isEmpty(),
+             qPrintable(files.join(' ')));
 }
 
 void TestReportWriter::folderInTheWayIsReportedAndNextBlockWrites()

@@ -47,8 +47,7 @@ FrmComm::FrmComm(const FrmMain& main, SerialControl& port, SettingsStore& settin
                  ProgramState& state, MessageBoxes& messages, PortRecovery& recovery)
     : QDialog(const_cast<FrmMain*>(&main), Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint |
                                                Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_port(port), m_settings(settings), m_state(state), m_messages(messages),
-      m_recovery(recovery)
+      m_port(port), m_settings(settings), m_state(state), m_messages(messages), m_recovery(recovery)
 {
     setObjectName(QStringLiteral("frmComm"));
     setWindowTitle(QStringLiteral("Comm Port"));

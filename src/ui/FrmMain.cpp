@@ -250,7 +250,8 @@ void FrmMain::onComm()
     // notifications: take none while a notification is being handled.
     m_ended = true;
     // Nothing is reopened behind the report of an error that ends the program.
-    m_ended = !UnhandledError::guard([this] { m_reception.OnComm(); }, [this] { m_recovery.stop(); });
+    m_ended =
+        !UnhandledError::guard([this] { m_reception.OnComm(); }, [this] { m_recovery.stop(); });
 }
 
 // Nobody may be at the screen when an adapter drops off the bus: the loss is told on the status
@@ -271,9 +272,9 @@ void FrmMain::onReconnected()
         m_settings.SaveSetting(SettingsKeys::Section, SettingsKeys::CommPort,
                                QString::number(m_port.CommPort()));
     });
-    showPortEvent(QStringLiteral("back"), QStringLiteral("Com%1 (%2) is back")
-                                              .arg(m_port.CommPort())
-                                              .arg(m_port.deviceName()));
+    showPortEvent(
+        QStringLiteral("back"),
+        QStringLiteral("Com%1 (%2) is back").arg(m_port.CommPort()).arg(m_port.deviceName()));
     m_messages.closePortFaultReports();
 }
 
