@@ -34,45 +34,28 @@ private:
     qint64 m_room;
 };
 
+#ifdef Q_OS_WIN
 // The old report held open by another program, as beacon software holds it while reading it:
 // Windows then refuses to replace the file, and lets it be written only where the holder shares
-// writing. Elsewhere nothing refuses, and a folder stands in for the hold (see below).
+// writing.
 class HeldOpen {
 public:
     HeldOpen(const QString& path, bool sharesWriting)
+        : m_handle(CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_READ,
+                               FILE_SHARE_READ | (sharesWriting ? FILE_SHARE_WRITE : 0), nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
     {
-#ifdef Q_OS_WIN
-        const DWORD share = FILE_SHARE_READ | (sharesWriting ? FILE_SHARE_WRITE : 0);
-        m_handle = CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_READ, share,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-#else
-        Q_UNUSED(path);
-        Q_UNUSED(sharesWriting);
-#endif
     }
-    ~HeldOpen()
-    {
-#ifdef Q_OS_WIN
-        CloseHandle(m_handle);
-#endif
-    }
-    static constexpr bool IsReal =
-#ifdef Q_OS_WIN
-        true;
-#else
-        false;
-#endif
+    ~HeldOpen() { CloseHandle(m_handle); }
 
 private:
-#ifdef Q_OS_WIN
     HANDLE m_handle;
-#endif
 };
-
-// Stands in for a hold where there is none: every write succeeds but the final replacement
-// fails, since a folder takes the old report's place while the new one is written and no file
-// can be renamed over a folder. A hold that shares writing lets go after each attempt, so that
-// the old report can then be written in place.
+#else
+// Stands in for such a hold where nothing refuses a replacement: every write succeeds but the final
+// replacement fails, since a folder takes the old report's place while the new one is written and
+// no file can be renamed over a folder. A hold that shares writing lets go after each attempt, so
+// that the old report can then be written in place.
 class HeldOpenStandIn : public QSaveFile {
 public:
     HeldOpenStandIn(const QString& path, bool sharesWriting)
@@ -101,6 +84,7 @@ protected:
 private:
     bool m_sharesWriting;
 };
+#endif
 
 QByteArray readAll(const QString& path)
 {
@@ -265,13 +249,17 @@ void TestReportWriter::replacementThatFails()
         ++attempts;
         if (failure == "disk full")
             return std::make_unique<FailingSaveFile>(path, 20);
-        if (HeldOpen::IsReal)
-            return std::make_unique<QSaveFile>(path);
+#ifdef Q_OS_WIN
+        return std::make_unique<QSaveFile>(path);
+#else
         return std::make_unique<HeldOpenStandIn>(path, failure == "held");
+#endif
     });
     rig.view.texts[Label::Status] = "previous status";
     {
+#ifdef Q_OS_WIN
         HeldOpen held("wxnow.txt", failure == "held");
+#endif
         rig.writer.FileWrite(72.5, 45);
     }
 
