@@ -193,8 +193,8 @@ void TestQtSerialControl::refusedDeviceIsToldWhy()
         first.setPortOpen(true);
     }
     auto back = qScopeGuard([unprivileged] {
-        if (unprivileged)
-            setresuid(0, 0, 0);
+        if (unprivileged && setresuid(0, 0, 0) != 0)
+            qFatal("could not become root again");
     });
     try {
         second.setPortOpen(true);
