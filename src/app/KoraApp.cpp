@@ -13,7 +13,6 @@ KoraApp::KoraApp()
 
     UnhandledError::install([this](const KoraError& error) {
         m_failed = true;
-        m_frmMain.portRecovery().stop();
         m_messages.error(error);
         QCoreApplication::exit(1);
     });
