@@ -57,20 +57,6 @@ class TestPortSwitch : public QObject {
         QVERIFY(ran);
     }
 
-    // Answers the box that says the adapter is missing by plugging it in; the box has to go by
-    // itself, else it is given up on after five seconds.
-    void plugInWhenTheBoxShows(std::unique_ptr<Pty>& adapter, bool& gaveUp)
-    {
-        whenModal<QMessageBox>([&](QMessageBox& box) {
-            adapter = std::make_unique<Pty>();
-            QVERIFY(QFile::link(adapter->deviceName(), m_adapter));
-            QTimer::singleShot(5000, &box, [&] {
-                gaveUp = true;
-                box.accept();
-            });
-        });
-    }
-
 private slots:
     void initTestCase();
     void switchesToAnotherDeviceAndReceivesThere();
@@ -169,9 +155,18 @@ void TestPortSwitch::failureBoxGoesWhenThePortComesBack()
         QVERIFY(stayed);
         return;
     }
+    // The adapter is plugged in while the box that says it is missing waits; the box has to go
+    // by itself, else it is given up on after five seconds.
     std::unique_ptr<Pty> adapter;
     bool gaveUp = false;
-    plugInWhenTheBoxShows(adapter, gaveUp);
+    whenModal<QMessageBox>([&](QMessageBox& shown) {
+        adapter = std::make_unique<Pty>();
+        QVERIFY(QFile::link(adapter->deviceName(), m_adapter));
+        QTimer::singleShot(5000, &shown, [&] {
+            gaveUp = true;
+            shown.accept();
+        });
+    });
     if (box == "start-up") {
         ProgramState state;
         TestSettings settings;
