@@ -126,11 +126,8 @@ private slots:
     void exitAndCloseSavePositionAndClosePort_data();
     void exitAndCloseSavePositionAndClosePort();
     void exitPassesOverFailures();
-    void readingsReachLabelsAndReport();
+    void readingsReachLabels();
     void minimizedTitleFollowsReadings();
-    void failingNotificationIsUnhandledOnce();
-    void portComesBackByItself_data();
-    void portComesBackByItself();
     void platformChoice_data();
     void platformChoice();
 };
@@ -182,7 +179,9 @@ void TestFrmMain::controlTable_data()
                             << QStringList{"31 12 2026 23:59:59 -040degF 100%",
                                            "31 12 2026 23:59:59 Com16 lost",
                                            "31 12 2026 23:59:59 Com16 back",
-                                           "31 12 2026 23:59:59 Com16 failing"};
+                                           "31 12 2026 23:59:59 Com16 failing",
+                                           "31 12 2026 23:59:59 Com16 missing",
+                                           "31 12 2026 23:59:59 Com16 silent"};
 }
 
 void TestFrmMain::controlTable()
@@ -271,50 +270,42 @@ void TestFrmMain::storedPositionIsRestored()
 void TestFrmMain::startupMends_data()
 {
     QTest::addColumn<QString>("top");
-    QTest::addColumn<QString>("commPort");
     QTest::addColumn<bool>("unplugged");
     QTest::addColumn<QPoint>("position");
-    QTest::addColumn<bool>("opened");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("status"); // shown, then its tooltip
 
-    QTest::newRow("top not a number") << "abc"
-                                      << "" << false << QPoint(13, 13) << true << "";
-    QTest::newRow("top infinite") << "inf"
-                                  << "" << false << QPoint(13, 13) << true << "";
-    QTest::newRow("top not a number, nan") << "nan"
-                                           << "" << false << QPoint(13, 13) << true << "";
+    const QString notNumber = "error 13: The stored position Top \"%1\" is not a number; the "
+                              "window opens at 200";
+    QTest::newRow("top not a number")
+        << "abc" << false << QPoint(13, 13) << notNumber.arg("abc") << " | ";
+    QTest::newRow("top infinite") << "inf" << false << QPoint(13, 13) << notNumber.arg("inf")
+                                  << " | ";
+    QTest::newRow("top not a number, nan")
+        << "nan" << false << QPoint(13, 13) << notNumber.arg("nan") << " | ";
     // Placed as far up as the window system goes, not wrapped round to somewhere below.
-    QTest::newRow("top far out of range") << "-99999999999"
-                                          << "" << false << QPoint(13, -16777215) << true << "";
-    QTest::newRow("top far out the other way") << "1e30"
-                                               << "" << false << QPoint(13, 16777215) << true << "";
-    // Retried, and its box goes by itself once the port works.
+    QTest::newRow("top far out of range") << "-99999999999" << false << QPoint(13, -16777215) << ""
+                                          << " | ";
+    QTest::newRow("top far out the other way") << "1e30" << false << QPoint(13, 16777215) << ""
+                                               << " | ";
+    // The status line keeps telling it after the box has gone, the reason in its tooltip.
     QTest::newRow("port missing")
-        << "300"
-        << "" << true << QPoint(13, 20) << false
-        << "port error 8010: Cannot open Com1: no such device + where to map a device";
-    // Nobody chose the port in force: it is not retried, and the box stays.
-    QTest::newRow("port not a number")
-        << "300"
-        << "abc" << false << QPoint(13, 20) << false
-        << "error 8002: The stored port number \"abc\" is not a number";
-    QTest::newRow("port out of range")
-        << "300"
-        << "17" << false << QPoint(13, 20) << false << "error 8002: Invalid Port Number";
+        << "300" << true << QPoint(13, 20)
+        << "port error 8010: Cannot open Com1: no such device + where to map a device"
+        << "06 12 2026 14:05:09 Com1 missing | 06 12 2026 14:05:09 Cannot open Com1: no such "
+           "device; retrying every 2 s";
 }
 
 void TestFrmMain::startupMends()
 {
     QFETCH(QString, top);
-    QFETCH(QString, commPort);
     QFETCH(bool, unplugged);
     QFETCH(QPoint, position);
-    QFETCH(bool, opened);
     QFETCH(QString, message);
+    QFETCH(QString, status);
 
     Rig rig;
     rig.store("Top", top);
-    rig.store("CommPort", commPort);
     if (unplugged)
         rig.port.unopenable << 1;
     FrmMain& window = rig.load();
@@ -329,11 +320,13 @@ void TestFrmMain::startupMends()
     } else
 #endif
         QCOMPARE(window.pos(), position);
-    QCOMPARE(rig.port.PortOpen(), opened);
-    QCOMPARE(rig.state.portFault, !opened);
+    QCOMPARE(rig.port.PortOpen(), !unplugged);
     QCOMPARE(rig.messages.shown, message.isEmpty() ? QStringList() : QStringList{message});
+    const QLabel* txtMon = window.findChild<QLabel*>("txtMon");
+    QCOMPARE(txtMon->text() + " | " + txtMon->toolTip(), status);
+    // The pointer resting on the status line reaches it, for its tooltip.
+    QCOMPARE(window.centralWidget()->childAt(txtMon->geometry().center()), txtMon);
     QVERIFY(rig.unhandled.isEmpty());
-    QCOMPARE(window.portRecovery().isRetrying(), message.startsWith("port error"));
 
     // What is saved is where the window really is.
     window.close();
@@ -386,33 +379,18 @@ void TestFrmMain::exitPassesOverFailures()
     QVERIFY(rig.unhandled.isEmpty());
 }
 
-void TestFrmMain::readingsReachLabelsAndReport()
+void TestFrmMain::readingsReachLabels()
 {
-    QFile::remove("wxnow.txt");
     Rig rig;
-    rig.clock.readings = {QDateTime(QDate(2026, 12, 6), QTime(14, 5, 0)),
-                          QDateTime(QDate(2026, 12, 6), QTime(14, 5, 9))};
     rig.load();
     rig.port.arrive("1=22.0deg2=45\r\n");
     QCOMPARE(rig.window->findChild<IndicatorCircle*>("Mon")->fillColour(), QColor(255, 128, 0));
     QCOMPARE(rig.text("txtTEMP"), QString());
-    for (int i = 0; i < 150; ++i)
-        rig.port.arrive("1=22.0deg2=45\r\n");
+    rig.port.arrive("1=23.0deg2=46\r\n");
     QCOMPARE(rig.text("txtTEMP"), QString("22.0"));
     QCOMPARE(rig.text("txtHUM"), QString("45"));
     QCOMPARE(rig.text("txtTEMPave"), QString("---- "));
-    for (int i = 0; i < 149; ++i)
-        rig.port.arrive("1=23.0deg2=46\r\n");
     QCOMPARE(rig.text("txtMon"), QString());
-    rig.port.arrive("1=23.0deg2=46\r\n");
-
-    QCOMPARE(rig.text("txtTEMPave"), QString("22.5"));
-    QCOMPARE(rig.text("txtHUMave"), QString("45.5"));
-    QCOMPARE(rig.text("txtMon"), QString("06 12 2026 14:05:09 073degF 46%"));
-    QFile report("wxnow.txt");
-    QVERIFY(report.open(QIODevice::ReadOnly));
-    QCOMPARE(report.readAll(),
-             QByteArray("06 12 2026 14:05\r\n000/000g000t073r000p000P000h46b000000w\r\n"));
 }
 
 void TestFrmMain::minimizedTitleFollowsReadings()
@@ -427,139 +405,6 @@ void TestFrmMain::minimizedTitleFollowsReadings()
     rig.port.arrive("1=20.0deg2=50\r\n");
     rig.port.arrive("");
     QCOMPARE(window.windowTitle(), QString("-40.0C07%"));
-}
-
-void TestFrmMain::failingNotificationIsUnhandledOnce()
-{
-    Rig rig;
-    rig.port.unopenable << 1;
-    FrmMain& window = rig.load();
-    window.portRecovery().setRetryInterval(10);
-    QVERIFY(window.portRecovery().isRetrying());
-    bool retryingWhenReported = true;
-    UnhandledError::install([&](const KoraError& error) {
-        retryingWhenReported = window.portRecovery().isRetrying();
-        rig.unhandled << error;
-    });
-    rig.port.failing << "Input";
-    rig.port.arrive("1=20.0deg2=50\r\n");
-    rig.port.arrive("1=20.0deg2=50\r\n");
-    QCOMPARE(rig.unhandled.size(), 1);
-    QCOMPARE(rig.unhandled[0].number(), 8018);
-    // The program ends: while that is reported, no port is opened again.
-    QVERIFY(!retryingWhenReported);
-    rig.port.unopenable.clear();
-    QTest::qWait(100);
-    QVERIFY(rig.port.opened.isEmpty());
-}
-
-void TestFrmMain::portComesBackByItself_data()
-{
-    QTest::addColumn<bool>("atStartup");
-    QTest::addColumn<QString>("failure"); // of each try: missing, busy, or a put that fails
-    QTest::addColumn<QStringList>("boxes");
-    QTest::addColumn<QString>("shownWhileAway");
-    QTest::addColumn<QString>("toolTipWhileAway");
-
-    const QString at = "06 12 2026 14:05:09 ";
-    const QString closed = "closed port fault reports";
-    // An adapter that drops off the bus is told on the status line only: nobody need click.
-    QTest::newRow("lost while running")
-        << false << "missing" << QStringList{closed} << at + "Com1 lost"
-        << at + "Com1 (/dev/ttyUSB0) was lost: gone; retrying every 2 s";
-    // The start-up box goes away by itself once the port works.
-    QTest::newRow("missing at start-up")
-        << true << "missing"
-        << QStringList{"port error 8010: Cannot open Com1: no such device + where to map a device",
-                       closed}
-        << ""
-        << "";
-    QTest::newRow("busy, told once")
-        << false << "busy" << QStringList{closed} << at + "Com1 failing"
-        << at + "Cannot open Com1: busy; retrying every 2 s";
-    QTest::newRow("busy at start-up")
-        << true << "busy"
-        << QStringList{"port error 8011: Cannot open Com1: busy + where to map a device", closed}
-        << at + "Com1 failing" << at + "Cannot open Com1: busy; retrying every 2 s";
-    // The port opens, but its line settings fail: it is closed again, and the tries go on.
-    QTest::newRow("line setting fails at start-up")
-        << true << "Settings" << QStringList{"port error 9002: Settings failed on command", closed}
-        << at + "Com1 failing" << at + "Settings failed on command; retrying every 2 s";
-    QTest::newRow("line setting fails on reopen")
-        << false << "Settings" << QStringList{closed} << at + "Com1 failing"
-        << at + "Settings failed on command; retrying every 2 s";
-}
-
-void TestFrmMain::portComesBackByItself()
-{
-    QFETCH(bool, atStartup);
-    QFETCH(QString, failure);
-    QFETCH(QStringList, boxes);
-    QFETCH(QString, shownWhileAway);
-    QFETCH(QString, toolTipWhileAway);
-
-    Rig rig;
-    const auto status = [&] { return rig.window->findChild<QLabel*>("txtMon"); };
-    const auto fail = [&] {
-        if (failure == "missing")
-            rig.port.unopenable << 1;
-        else if (failure == "busy")
-            rig.port.busy << 1;
-        else
-            rig.port.failing << failure;
-    };
-    const auto loseDevice = [&] {
-        fail();
-        rig.port.setPortOpen(false);
-        emit rig.port.deviceLost("Com1 (/dev/ttyUSB0) was lost: gone");
-    };
-    if (atStartup)
-        fail();
-    FrmMain& window = rig.load();
-    window.portRecovery().setRetryInterval(10);
-    if (!atStartup) {
-        QVERIFY(!rig.state.portFault);
-        loseDevice();
-    }
-    QVERIFY(rig.state.portFault);
-    QVERIFY(window.portRecovery().isRetrying());
-    QTRY_VERIFY(rig.port.puts.count("PortOpen=true") >= 4);
-    QVERIFY(!rig.port.PortOpen());
-    QCOMPARE(rig.text("txtMon"), shownWhileAway);
-    QCOMPARE(status()->toolTip(), toolTipWhileAway);
-    // A reason is told once, not on every try, and a missing device adds nothing to its loss.
-    status()->setText("seen");
-    const int tries = rig.port.puts.count("PortOpen=true");
-    QTRY_VERIFY(rig.port.puts.count("PortOpen=true") > tries + 2);
-    QCOMPARE(rig.text("txtMon"), QString("seen"));
-    // The pointer resting on the status line reaches it, for its tooltip.
-    QCOMPARE(window.centralWidget()->childAt(status()->geometry().center()), status());
-
-    rig.port.unopenable.clear();
-    rig.port.busy.clear();
-    rig.port.failing.clear();
-    rig.port.puts.clear();
-    QTRY_VERIFY(!rig.state.portFault);
-    QCOMPARE(rig.port.puts, ExpectedPuts::Reopen);
-    QVERIFY(!window.portRecovery().isRetrying());
-    QCOMPARE(rig.text("txtMon"), QString("06 12 2026 14:05:09 Com1 back"));
-    QCOMPARE(status()->toolTip(), QString("06 12 2026 14:05:09 Com1 (/dev/fake1) is back"));
-    QCOMPARE(rig.messages.shown, boxes);
-    QCOMPARE(rig.stored("CommPort"), QString("1"));
-
-    // Each notification is handled once: the port is not connected a second time.
-    const int reads = rig.port.inputReads;
-    rig.port.arrive("1=21.0deg2=40\r\n");
-    rig.port.arrive("1=22.0deg2=41\r\n");
-    QCOMPARE(rig.port.inputReads, reads + 2);
-    QCOMPARE(rig.text("txtTEMP"), QString("21.0"));
-
-    // A new loss is told, and so is its reason, though both are those of the loss before.
-    status()->setText("seen");
-    loseDevice();
-    QCOMPARE(rig.text("txtMon"), QString("06 12 2026 14:05:09 Com1 lost"));
-    if (failure != "missing")
-        QTRY_COMPARE(rig.text("txtMon"), QString("06 12 2026 14:05:09 Com1 failing"));
 }
 
 void TestFrmMain::platformChoice_data()

@@ -8,7 +8,7 @@
 #include "settings/SettingsKeys.h"
 #include "ui/FrmComm.h"
 #include "ui/FrmMain.h"
-#include "ui/MessageBoxes.h"
+#include "ui/QtMessageBoxes.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -151,6 +151,8 @@ void TestQtSerialControl::openFailureNamesDeviceAndReason()
         port.setPortOpen(true);
         QFAIL("opened a missing device");
     } catch (const KoraError& error) {
+        // Missing, and so retried without a word, until the adapter is plugged in.
+        QCOMPARE(error.number(), ErrorNumber::PortMissing);
         QVERIFY2(error.description().contains("/dev/kora-no-such-device"),
                  qPrintable(error.description()));
         QVERIFY2(error.description().contains("does not exist"), qPrintable(error.description()));

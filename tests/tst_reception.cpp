@@ -184,6 +184,14 @@ void TestReception::recoversFromPiecesThatCanNeverBeAccepted_data()
     QTest::newRow("1= only after the line end")
         << QStringList{"X2=45\r\n1=23.5deg2=45\r\n", ""} << "23.5"
         << "45" << 1;
+    // Noise that overflows the buffer: the line that has begun at its end is kept.
+    QTest::newRow("overflow ends with the start of a line")
+        << QStringList{QString(5000, u'#') + "1=18.5deg", "2=70\r\n", ""} << "18.5"
+        << "70" << 1;
+    // An unplug keeps the complete line, its CR LF too, and drops the half line after it.
+    QTest::newRow("device lost after a whole line")
+        << QStringList{"1=20.0deg2=50\r\n1=99.0abc2=", "<lost>", "1=10.0abc2=10\r\n", ""} << "10.0"
+        << "10" << 2;
 }
 
 void TestReception::recoversFromPiecesThatCanNeverBeAccepted()
@@ -194,8 +202,12 @@ void TestReception::recoversFromPiecesThatCanNeverBeAccepted()
     QFETCH(int, readings);
 
     Rig rig;
-    for (const QString& text : arrivals)
-        rig.port.arrive(text);
+    for (const QString& text : arrivals) {
+        if (text == "<lost>")
+            rig.reception.deviceLost();
+        else
+            rig.port.arrive(text);
+    }
     QCOMPARE(rig.temperature(), temperature);
     QCOMPARE(rig.humidity(), humidity);
     QCOMPARE(int(rig.state.sampleCount), readings);

@@ -7,6 +7,9 @@
 #include <QtTest>
 #ifdef Q_OS_WIN
 #include <windows.h>
+#else
+#include <csignal>
+#include <sys/resource.h>
 #endif
 
 using Label = MainView::Label;
@@ -119,6 +122,7 @@ private slots:
     void workedExample();
     void weatherLine_data();
     void weatherLine();
+    void dateAndTimeLines_data();
     void dateAndTimeLines();
     void replacesLongerFileEntirely();
     void replacementThatFails_data();
@@ -191,14 +195,32 @@ void TestReportWriter::weatherLine()
     QCOMPARE(rig.status(), "06 12 2026 14:05:09 " + statusValues);
 }
 
+void TestReportWriter::dateAndTimeLines_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("statusStart");
+    QTest::newRow("English") << "en_GB"
+                             << "01 03 2027 09:05:04 ";
+    QTest::newRow("German") << "de_DE"
+                            << "01 03 2027 09:05:04 ";
+    // The status line, for a person, takes the locale's time separator; the report, read by
+    // other programs, never does.
+    QTest::newRow("Finnish") << "fi_FI"
+                             << "01 03 2027 09.05.04 ";
+}
+
 void TestReportWriter::dateAndTimeLines()
 {
+    QFETCH(QString, locale);
+    QFETCH(QString, statusStart);
     Rig rig;
     rig.clock.readings = {QDateTime(QDate(2027, 3, 1), QTime(9, 5, 3)),
                           QDateTime(QDate(2027, 3, 1), QTime(9, 5, 4))};
+    QLocale::setDefault(QLocale(locale));
     rig.writer.FileWrite(50, 50);
+    QLocale::setDefault(QLocale::c());
     QVERIFY(readAll("wxnow.txt").startsWith("01 03 2027 09:05\r\n"));
-    QVERIFY(rig.status().startsWith("01 03 2027 09:05:04 "));
+    QVERIFY2(rig.status().startsWith(statusStart), qPrintable(rig.status()));
     // One clock reading for the file's date-time line, one for the status line.
     QCOMPARE(rig.clock.calls, 2);
 }
@@ -225,6 +247,12 @@ void TestReportWriter::replacementThatFails_data()
     QTest::newRow("disk full while writing")
         << "disk full"
         << "06 12 2026 14:05:09 wxnow.txt not written: No space left on device";
+#ifdef Q_OS_UNIX
+    // The new report cannot be completed: writing the old one in place would destroy it too.
+    QTest::newRow("disk full when the report is completed")
+        << "full at commit"
+        << "06 12 2026 14:05:09 wxnow.txt not written: ";
+#endif
     QTest::newRow("old report held by a reader that shares no writing")
         << "locked"
         << "06 12 2026 14:05:09 wxnow.txt not written: ";
@@ -249,6 +277,8 @@ void TestReportWriter::replacementThatFails()
         ++attempts;
         if (failure == "disk full")
             return std::make_unique<FailingSaveFile>(path, 20);
+        if (failure == "full at commit")
+            return std::make_unique<QSaveFile>(path);
 #ifdef Q_OS_WIN
         return std::make_unique<QSaveFile>(path);
 #else
@@ -260,7 +290,22 @@ void TestReportWriter::replacementThatFails()
 #ifdef Q_OS_WIN
         HeldOpen held("wxnow.txt", failure == "held");
 #endif
+#ifdef Q_OS_UNIX
+        // Files may grow to 20 bytes only, as on a disk that is almost full.
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        const rlim_t unlimited = limit.rlim_cur;
+        if (failure == "full at commit") {
+            std::signal(SIGXFSZ, SIG_IGN);
+            limit.rlim_cur = 20;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        }
+#endif
         rig.writer.FileWrite(72.5, 45);
+#ifdef Q_OS_UNIX
+        limit.rlim_cur = unlimited;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+#endif
     }
 
     if (status.endsWith(": ")) // followed by the system's own words
@@ -268,7 +313,8 @@ void TestReportWriter::replacementThatFails()
                  qPrintable(rig.status()));
     else
         QCOMPARE(rig.status(), status);
-    if (failure == "disk full") // a reader sees the whole old report, never a part of the new
+    // A reader sees the whole old report, never a part of the new.
+    if (failure == "disk full" || failure == "full at commit")
         QCOMPARE(readAll("wxnow.txt"), old);
     if (failure == "held") {
         QCOMPARE(readAll("wxnow.txt"),

@@ -60,27 +60,51 @@ void TestSettings_::positionText()
 
 void TestSettings_::positionParsing_data()
 {
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("text"); // as typed into the settings file
+    QTest::addColumn<QString>("locale");
     QTest::addColumn<bool>("valid");
     QTest::addColumn<float>("twips");
-    QTest::newRow("default") << "200" << true << 200.0f;
-    QTest::newRow("blanks") << " 1440 " << true << 1440.0f;
-    QTest::newRow("negative") << "-1200" << true << -1200.0f;
-    QTest::newRow("decimal") << "12.5" << true << 12.5f;
-    QTest::newRow("letters") << "abc" << false << 0.0f;
-    QTest::newRow("empty") << "" << false << 0.0f;
-    QTest::newRow("number then text") << "12px" << false << 0.0f;
-    QTest::newRow("infinite") << "inf" << false << 0.0f;
-    QTest::newRow("nan") << "nan" << false << 0.0f;
-    QTest::newRow("far out of range") << "-99999999999" << true << -99999999999.0f;
+    QTest::newRow("default") << "200"
+                             << "en_US" << true << 200.0f;
+    QTest::newRow("blanks") << " 1440 "
+                            << "en_US" << true << 1440.0f;
+    QTest::newRow("negative") << "-1200"
+                              << "en_US" << true << -1200.0f;
+    QTest::newRow("decimal") << "12.5"
+                             << "de_DE" << true << 12.5f;
+    QTest::newRow("decimal comma, German") << "1440,5"
+                                           << "de_DE" << true << 1440.5f;
+    QTest::newRow("decimal comma, quoted") << "\"-12,5\""
+                                           << "fi_FI" << true << -12.5f;
+    QTest::newRow("letters") << "abc"
+                             << "en_US" << false << 0.0f;
+    QTest::newRow("empty") << ""
+                           << "en_US" << false << 0.0f;
+    QTest::newRow("number then text") << "12px"
+                                      << "en_US" << false << 0.0f;
+    QTest::newRow("infinite") << "inf"
+                              << "en_US" << false << 0.0f;
+    QTest::newRow("nan") << "nan"
+                         << "en_US" << false << 0.0f;
+    QTest::newRow("far out of range") << "-99999999999"
+                                      << "en_US" << true << -99999999999.0f;
 }
 
 void TestSettings_::positionParsing()
 {
     QFETCH(QString, text);
+    QFETCH(QString, locale);
     QFETCH(bool, valid);
     QFETCH(float, twips);
-    const auto value = SettingsText::toPosition(text);
+    TestSettings settings;
+    QFile file(settings.dir.filePath("KORA.conf"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Properties]\nTop=" + text.toUtf8() + "\n");
+    file.close();
+    settings.store = std::make_unique<SettingsStore>(file.fileName());
+    QLocale::setDefault(QLocale(locale));
+    const auto value = SettingsText::toPosition(settings->GetSetting("Properties", "Top", "200"));
+    QLocale::setDefault(QLocale::c());
     QCOMPARE(value.has_value(), valid);
     if (valid)
         QCOMPARE(*value, twips);

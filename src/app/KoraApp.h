@@ -5,7 +5,7 @@
 #include "serial/QtSerialControl.h"
 #include "settings/SettingsStore.h"
 #include "ui/FrmMain.h"
-#include "ui/MessageBoxes.h"
+#include "ui/QtMessageBoxes.h"
 
 // The running program: its state, settings, port and main window, wired together.
 class KoraApp {

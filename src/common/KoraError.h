@@ -24,6 +24,7 @@ private:
 namespace ErrorNumber {
 constexpr int Overflow = 6;
 constexpr int DivisionByZero = 11;
+constexpr int TypeMismatch = 13;
 constexpr int InvalidOperation = 5;
 constexpr int FileWrite = 75;
 constexpr int SettingsWrite = 70;

@@ -4,7 +4,8 @@
 #include <cstdint>
 
 // What the measurement core sees of the main window: the texts of its value labels (the text
-// shown is the value of record), the receive indicator, the title and whether it is minimized.
+// shown is the value of record), the receive indicator, the title, whether it is minimized, and
+// what became of the port.
 class MainView {
 public:
     enum class Label { Temperature, Humidity, TemperatureAverage, HumidityAverage, Status };
@@ -16,4 +17,7 @@ public:
     virtual void setIndicatorColour(std::uint32_t colour) = 0;
     virtual bool isMinimized() const = 0;
     virtual void setTitle(const QString& title) = 0;
+    // What became of the port, on the status line: a short text that fits it, and the whole
+    // text with the device and the reason for whoever looks closer.
+    virtual void showNotice(const QString& shown, const QString& whole) = 0;
 };

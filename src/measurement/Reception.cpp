@@ -44,18 +44,20 @@ std::optional<Reception::Fields> Reception::cutLine(QStringView buffer)
     return Fields{cut(buffer, ts, tl), cut(buffer, hs, hl)};
 }
 
-void Reception::OnComm()
+bool Reception::OnComm()
 {
     m_view.setIndicatorColour(IndicatorOrange);
     if (m_port.CommEvent() != SerialControl::EventReceive)
-        return;
+        return false;
 
     const QString newText = m_port.Input();
     // The line is looked for in what earlier notifications delivered; this notification's
     // text joins the buffer afterwards.
-    if (m_state.receiveBuffer.contains(u'\r') && takeLine())
+    const bool tookLine = m_state.receiveBuffer.contains(u'\r') && takeLine();
+    if (tookLine)
         m_conditioning.run();
     append(newText);
+    return tookLine;
 }
 
 void Reception::deviceLost()

@@ -23,7 +23,8 @@ public:
 
     Reception(ProgramState& state, MainView& view, SerialControl& port, Conditioning& conditioning);
 
-    void OnComm();
+    // True when a sensor line was taken.
+    bool OnComm();
     // The device went away: text after the last complete line can never be completed, since
     // what comes after a replug is the start of other lines.
     void deviceLost();

@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QThread>
 #include <cstdlib>
@@ -31,7 +33,20 @@ QString ReportWriter::humidityText(std::int16_t humidity)
 
 QString ReportWriter::statusStamp(const QDateTime& at)
 {
-    return at.toString(DateFormat + " hh:mm:ss");
+    // The separator that follows the hour in the locale's own time format: "." in Finnish and
+    // Danish, ":" in most others.
+    const QString localFormat = QLocale().timeFormat(QLocale::ShortFormat);
+    const qsizetype hour = localFormat.indexOf(QRegularExpression(QStringLiteral("[hH]")));
+    QChar separator = u':';
+    for (qsizetype i = hour; hour >= 0 && i < localFormat.size(); ++i) {
+        if (!localFormat.at(i).isLetter()) {
+            if (!localFormat.at(i).isSpace() && localFormat.at(i) != u'\'')
+                separator = localFormat.at(i);
+            break;
+        }
+    }
+    const QString time = QStringLiteral("hh'%1'mm'%1'ss").arg(separator);
+    return QLocale::c().toString(at, DateFormat + u' ' + time);
 }
 
 QString ReportWriter::weatherLine(double temperatureF, std::int16_t humidity)
@@ -43,7 +58,8 @@ QString ReportWriter::weatherLine(double temperatureF, std::int16_t humidity)
 QByteArray ReportWriter::reportBytes(const QDateTime& at, double temperatureF,
                                      std::int16_t humidity)
 {
-    const QString text = at.toString(DateFormat + " hh:mm") + LineEnd +
+    // Read by other programs: the same form in every locale.
+    const QString text = QLocale::c().toString(at, DateFormat + " hh:mm") + LineEnd +
                          weatherLine(temperatureF, humidity) + LineEnd;
     return text.toLatin1();
 }
@@ -64,14 +80,22 @@ bool ReportWriter::write(const QString& path, const QByteArray& bytes, QString& 
         file->setDirectWriteFallback(true);
         if (!file->open(QIODevice::WriteOnly))
             return failed(*file);
-        if (file->write(bytes) != bytes.size()) {
+        // A disk that fills up may take only part of the report, and tell no
+        // error: what did not land whole is not committed, and the old report stays.
+        const bool written = file->write(bytes) == bytes.size();
+        const bool whole = written && file->flush() && file->size() == bytes.size();
+        if (!whole) {
             failed(*file);
+            if (written)
+                reason = QStringLiteral("only %1 of %2 bytes could be written (disk full?)")
+                             .arg(file->size())
+                             .arg(bytes.size());
             file->cancelWriting();
-            return false;
-        }
-        if (file->commit())
+        } else if (file->commit()) {
             return true;
-        failed(*file);
+        } else {
+            failed(*file);
+        }
         // Windows refuses to replace a file that another program has open without sharing its
         // deletion, as beacon software has the report while reading it: wait for it to finish.
         if (file->error() != QFileDevice::RenameError)
@@ -88,14 +112,14 @@ bool ReportWriter::write(const QString& path, const QByteArray& bytes, QString& 
     QFile inPlace(path);
     if (!inPlace.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return failed(inPlace);
-    if (inPlace.write(bytes) != bytes.size() || !inPlace.flush())
+    if (inPlace.write(bytes) != bytes.size() || !inPlace.flush() || inPlace.size() != bytes.size())
         return failed(inPlace);
     return true;
 }
 
 void ReportWriter::FileWrite(double temperatureF, std::int16_t humidity)
 {
-    m_state.outputDirectory = QStringLiteral(".");
+    m_state.outputDirectory = m_folder;
     const QString path = QDir(m_state.outputDirectory).filePath(QString::fromLatin1(FileName));
 
     // One clock reading for the file's line, so its date and time belong to one moment.

@@ -37,11 +37,15 @@ public:
     ReportWriter(ProgramState& state, MainView& view, const Clock& clock,
                  FileFactory makeFile = {});
 
+    // The folder the report goes to; the working folder unless set.
+    void setFolder(const QString& folder) { m_folder = folder; }
+
     // Rewrites the report as a whole: a reader sees the old report or the new one, never a
     // part. A report that cannot be written is shown in the status line and the program goes on.
     void FileWrite(double temperatureF, std::int16_t humidity);
 
-    // The date and time that begins a line of the status label.
+    // The date and time that begins a line of the status label, with the user's own time
+    // separator: only a person reads it.
     static QString statusStamp(const QDateTime& at);
     static QString weatherLine(double temperatureF, std::int16_t humidity);
     static QString humidityText(std::int16_t humidity);
@@ -54,4 +58,5 @@ private:
     MainView& m_view;
     const Clock& m_clock;
     FileFactory m_makeFile;
+    QString m_folder = QStringLiteral(".");
 };

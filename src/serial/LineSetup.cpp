@@ -13,7 +13,7 @@ short LineSetup::storedPortNumber(const QString& storedPort)
     bool ok = false;
     double value = QLocale::c().toDouble(storedPort.trimmed(), &ok);
     if (!ok)
-        value = QLocale::system().toDouble(storedPort.trimmed(), &ok);
+        value = QLocale().toDouble(storedPort.trimmed(), &ok);
     if (!ok) {
         throw KoraError(
             ErrorNumber::InvalidPortNumber,

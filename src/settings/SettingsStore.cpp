@@ -20,7 +20,13 @@ QString SettingsStore::GetSetting(const QString& section, const QString& key,
                                   const QString& defaultValue) const
 {
     const QVariant value = m_settings->value(section + "/" + key);
-    return value.isValid() ? value.toString() : defaultValue;
+    if (!value.isValid())
+        return defaultValue;
+    // A value typed by hand with a decimal comma (Top=1440,5) is read as a list: its text is
+    // what was typed.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(u',');
+    return value.toString();
 }
 
 void SettingsStore::SaveSetting(const QString& section, const QString& key, const QString& value)
@@ -59,7 +65,7 @@ std::optional<float> SettingsText::toPosition(const QString& text)
     bool ok = false;
     float value = QLocale::c().toFloat(text.trimmed(), &ok);
     if (!ok)
-        value = QLocale::system().toFloat(text.trimmed(), &ok);
+        value = QLocale().toFloat(text.trimmed(), &ok);
     if (!ok || !std::isfinite(value))
         return std::nullopt;
     return value;

@@ -2,7 +2,7 @@
 
 #include "AppIcon.h"
 #include "FrmMain.h"
-#include "MessageBoxes.h"
+#include "station/MessageBoxes.h"
 #include "Twips.h"
 #include "common/KoraError.h"
 #include "common/Version.h"

@@ -1,7 +1,7 @@
 #include "FrmComm.h"
 
 #include "FrmMain.h"
-#include "MessageBoxes.h"
+#include "station/MessageBoxes.h"
 #include "Twips.h"
 #include "measurement/ProgramState.h"
 #include "serial/PortDevice.h"

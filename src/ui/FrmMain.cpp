@@ -5,16 +5,13 @@
 #include "FrmAbout.h"
 #include "FrmComm.h"
 #include "IndicatorCircle.h"
-#include "MessageBoxes.h"
 #include "Twips.h"
-#include "common/UnhandledError.h"
+#include "common/KoraError.h"
 #include "common/Version.h"
 #include "measurement/ProgramState.h"
-#include "serial/LineSetup.h"
-#include "serial/PortDevice.h"
-#include "serial/SerialControl.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
+#include "station/MessageBoxes.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -65,24 +62,12 @@ FrmMain::FrmMain(ProgramState& state, SettingsStore& settings, SerialControl& po
                  const Clock& clock, MessageBoxes& messages,
                  ReportWriter::FileFactory makeReportFile, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_settings(settings), m_port(port), m_messages(messages),
-      m_clock(clock), m_reportWriter(state, *this, clock, std::move(makeReportFile)),
-      m_conditioning(state, *this,
-                     [this](double temperatureF, std::int16_t humidity) {
-                         m_reportWriter.FileWrite(temperatureF, humidity);
-                     }),
-      m_reception(state, *this, port, m_conditioning), m_recovery(port, state.portFault)
+      m_station(state, settings, port, clock, *this, messages, std::move(makeReportFile))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(AppIcon::icon());
     buildControls();
     buildMenu();
-    connect(&m_port, &SerialControl::OnComm, this, &FrmMain::onComm);
-    connect(&m_port, &SerialControl::deviceLost, this, &FrmMain::onDeviceLost);
-    connect(&m_recovery, &PortRecovery::reconnected, this, &FrmMain::onReconnected);
-    connect(&m_recovery, &PortRecovery::retryFailed, this, [this](const QString& description) {
-        // The reason, not the advice that follows it.
-        showPortEvent(QStringLiteral("failing"), description.section(u'\n', 0, 0) + retrying());
-    });
 }
 
 QString FrmMain::title()
@@ -158,45 +143,25 @@ void FrmMain::buildMenu()
 void FrmMain::load()
 {
     setWindowTitle(title());
-
-    const auto position = [this](const QString& key) {
-        const QString stored =
-            m_settings.GetSetting(SettingsKeys::Section, key, SettingsKeys::PositionDefault);
-        // A hand-edited value that is not a number falls back to the default position.
-        return SettingsText::toPosition(stored).value_or(
-            *SettingsText::toPosition(SettingsKeys::PositionDefault));
-    };
-    const float top = position(SettingsKeys::Top);
-    const float left = position(SettingsKeys::Left);
+    const float top = storedPosition(SettingsKeys::Top);
+    const float left = storedPosition(SettingsKeys::Left);
     setPositionTwips(left, top);
+    m_station.openStoredPort();
+}
 
-    const QString storedPort = m_settings.GetSetting(SettingsKeys::Section, SettingsKeys::CommPort,
-                                                     SettingsKeys::CommPortDefault);
-    try {
-        LineSetup::startup(m_port, storedPort);
-    } catch (const KoraError& error) {
-        // The window opens all the same: the port is retried until its device appears, and
-        // the user can choose another one in the port dialog. A port that opened but could not
-        // be set up is closed, so that each try starts afresh.
-        m_state.portFault = true;
-        passOver([this] {
-            if (m_port.PortOpen())
-                m_port.setPortOpen(false);
-        });
-        // A stored number that is no port (edited by hand) leaves Com1 in force, which nobody
-        // chose: it is not retried, and its box stays until the user has read it.
-        const bool numberRefused = error.number() == ErrorNumber::InvalidPortNumber ||
-                                   error.number() == ErrorNumber::Overflow;
-        m_recovery.setPortChosen(!numberRefused);
-        m_recovery.update();
-        const KoraError explained(
-            error.number(),
-            PortDevice::explainFailure(error.number(), error.description(), m_settings));
-        if (numberRefused)
-            m_messages.error(explained);
-        else
-            m_messages.portError(explained);
-    }
+// A hand-edited value that is not a number is told, like such a port number, and the window
+// opens at the default position.
+float FrmMain::storedPosition(const QString& key)
+{
+    const QString stored =
+        m_settings.GetSetting(SettingsKeys::Section, key, SettingsKeys::PositionDefault);
+    if (const std::optional<float> position = SettingsText::toPosition(stored))
+        return *position;
+    m_messages.error(KoraError(ErrorNumber::TypeMismatch,
+                               QStringLiteral("The stored position %1 \"%2\" is not a number; the "
+                                              "window opens at %3")
+                                   .arg(key, stored, SettingsKeys::PositionDefault)));
+    return *SettingsText::toPosition(SettingsKeys::PositionDefault);
 }
 
 float FrmMain::leftTwips() const
@@ -242,73 +207,22 @@ void FrmMain::setTitle(const QString& title)
     setWindowTitle(title);
 }
 
-void FrmMain::onComm()
+void FrmMain::showNotice(const QString& shown, const QString& whole)
 {
-    if (m_ended)
-        return;
-    // The report of a failure waits in a message box, whose event loop would deliver further
-    // notifications: take none while a notification is being handled.
-    m_ended = true;
-    // Nothing is reopened behind the report of an error that ends the program.
-    m_ended =
-        !UnhandledError::guard([this] { m_reception.OnComm(); }, [this] { m_recovery.stop(); });
-}
-
-// Nobody may be at the screen when an adapter drops off the bus: the loss is told on the status
-// line, and the port comes back by itself, without a box that waits for a click.
-void FrmMain::onDeviceLost(const QString& description)
-{
-    m_state.portFault = true;
-    m_reception.deviceLost();
-    m_recovery.update();
-    showPortEvent(QStringLiteral("lost"), description + retrying());
-}
-
-void FrmMain::onReconnected()
-{
-    // The port that works is the one to open at the next start, also where a failed "Set"
-    // chose it: stored as a successful "Set" stores it.
-    passOver([this] {
-        m_settings.SaveSetting(SettingsKeys::Section, SettingsKeys::CommPort,
-                               QString::number(m_port.CommPort()));
-    });
-    showPortEvent(
-        QStringLiteral("back"),
-        QStringLiteral("Com%1 (%2) is back").arg(m_port.CommPort()).arg(m_port.deviceName()));
-    m_messages.closePortFaultReports();
-}
-
-QString FrmMain::retrying()
-{
-    return QStringLiteral("; retrying every %1 s").arg(PortRecovery::RetryIntervalMs / 1000);
-}
-
-// The status line is as wide as a report's line: it shows that the port is lost or back, and
-// so that the readings above it are old; the device and the reason are in its tooltip.
-void FrmMain::showPortEvent(const QString& what, const QString& whole)
-{
-    const QString stamp = ReportWriter::statusStamp(m_clock.now()) + u' ';
-    setLabelText(Label::Status, stamp + QStringLiteral("Com%1 ").arg(m_port.CommPort()) + what);
-    m_labels.value(Label::Status)->setToolTip(stamp + whole);
-}
-
-void FrmMain::passOver(const std::function<void()>& step)
-{
-    try {
-        step();
-    } catch (const KoraError&) {
-    }
+    QLabel* status = m_labels.value(Label::Status);
+    status->setText(shown);
+    status->setToolTip(whole);
 }
 
 void FrmMain::savePosition()
 {
     const float top = topTwips();
     const float left = leftTwips();
-    passOver([&] {
+    Station::passOver([&] {
         m_settings.SaveSetting(SettingsKeys::Section, SettingsKeys::Top,
                                SettingsText::fromPosition(top));
     });
-    passOver([&] {
+    Station::passOver([&] {
         m_settings.SaveSetting(SettingsKeys::Section, SettingsKeys::Left,
                                SettingsText::fromPosition(left));
     });
@@ -316,32 +230,28 @@ void FrmMain::savePosition()
 
 void FrmMain::exitCommand()
 {
-    m_recovery.stop();
     savePosition();
-    passOver([&] { m_port.setPortOpen(false); });
+    m_station.end();
     close();
 }
 
 void FrmMain::closeEvent(QCloseEvent* event)
 {
-    m_recovery.stop();
     savePosition();
-    passOver([&] { m_port.setPortOpen(false); });
+    m_station.end();
     event->accept();
-    m_ended = true;
     QCoreApplication::quit();
 }
 
 void FrmMain::optionCommand()
 {
     try {
-        FrmComm dialog(*this, m_port, m_settings, m_state, m_messages, m_recovery);
+        FrmComm dialog(*this, m_port, m_settings, m_state, m_messages, m_station.portRecovery());
         dialog.exec();
     } catch (...) {
         m_messages.plain(QStringLiteral("mnuOption Error"));
     }
-    // "Set" decides which port is in force, and whether it needs retrying.
-    m_recovery.update();
+    m_station.portChosen();
 }
 
 void FrmMain::aboutCommand()

@@ -1,10 +1,8 @@
 #pragma once
 
-#include "measurement/Conditioning.h"
 #include "measurement/MainView.h"
-#include "measurement/Reception.h"
 #include "measurement/ReportWriter.h"
-#include "serial/PortRecovery.h"
+#include "station/Station.h"
 
 #include <QMainWindow>
 #include <QMap>
@@ -17,7 +15,7 @@ class SettingsStore;
 struct ProgramState;
 
 // The main window: current and averaged readings, the receive indicator, the status line of
-// the last report and the menu. It holds the serial port for the program's whole life.
+// the last report and the menu. It shows the station it runs, and keeps its own position.
 class FrmMain : public QMainWindow, public MainView {
     Q_OBJECT
 public:
@@ -27,9 +25,7 @@ public:
 
     static QString title();
 
-    // Start-up: title, stored position, then the port. A port that cannot be opened is
-    // reported and leaves the port closed with the port-fault flag set, so that the port
-    // dialog can open one later.
+    // Start-up: title, stored position, then the station opens its port.
     void load();
 
     // The window's outer corner in twips.
@@ -37,13 +33,15 @@ public:
     float topTwips() const;
     void setPositionTwips(float left, float top);
 
-    PortRecovery& portRecovery() { return m_recovery; }
+    Station& station() { return m_station; }
+    PortRecovery& portRecovery() { return m_station.portRecovery(); }
 
     QString labelText(Label label) const override;
     void setLabelText(Label label, const QString& text) override;
     void setIndicatorColour(std::uint32_t colour) override;
     bool isMinimized() const override;
     void setTitle(const QString& title) override;
+    void showNotice(const QString& shown, const QString& whole) override;
 
 public slots:
     void exitCommand();
@@ -56,24 +54,14 @@ protected:
 private:
     void buildControls();
     void buildMenu();
-    void onComm();
-    void onDeviceLost(const QString& description);
-    void onReconnected();
-    void showPortEvent(const QString& what, const QString& whole);
-    static QString retrying();
+    float storedPosition(const QString& key);
     void savePosition();
-    void passOver(const std::function<void()>& step);
 
     ProgramState& m_state;
     SettingsStore& m_settings;
     SerialControl& m_port;
     MessageBoxes& m_messages;
-    const Clock& m_clock;
-    ReportWriter m_reportWriter;
-    Conditioning m_conditioning;
-    Reception m_reception;
-    PortRecovery m_recovery;
+    Station m_station;
     QMap<Label, QLabel*> m_labels;
     IndicatorCircle* m_mon = nullptr;
-    bool m_ended = false;
 };

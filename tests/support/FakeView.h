@@ -3,6 +3,7 @@
 #include "measurement/MainView.h"
 
 #include <QMap>
+#include <QStringList>
 #include <optional>
 
 class FakeView : public MainView {
@@ -22,4 +23,11 @@ public:
     void setIndicatorColour(std::uint32_t colour) override { indicator = colour; }
     bool isMinimized() const override { return minimized; }
     void setTitle(const QString& text) override { title = text; }
+    // Each notice as "shown | whole".
+    QStringList notices;
+    void showNotice(const QString& shown, const QString& whole) override
+    {
+        texts[Label::Status] = shown;
+        notices << shown + " | " + whole;
+    }
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/KoraError.h"
-#include "ui/MessageBoxes.h"
+#include "station/MessageBoxes.h"
 
 #include <QStringList>
 

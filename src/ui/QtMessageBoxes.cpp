@@ -1,4 +1,4 @@
-#include "MessageBoxes.h"
+#include "QtMessageBoxes.h"
 
 #include "common/KoraError.h"
 #include "common/Version.h"
@@ -20,13 +20,6 @@ void QtMessageBoxes::plain(const QString& text)
 void QtMessageBoxes::exclamation(const QString& text)
 {
     show(QMessageBox::Warning, text, Kind::PortFault);
-}
-
-QString QtMessageBoxes::errorText(const KoraError& error)
-{
-    return QStringLiteral("Run-time error '%1':\n\n%2")
-        .arg(error.number())
-        .arg(error.description());
 }
 
 void QtMessageBoxes::error(const KoraError& error)

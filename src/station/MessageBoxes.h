@@ -1,14 +1,11 @@
 #pragma once
 
-#include <QList>
-#include <QMessageBox>
-#include <QPointer>
 #include <QString>
 
 class KoraError;
 
-// The program's message boxes, all titled "KORA" with a single OK button. Windows show them
-// through this interface so tests can answer them without a modal box.
+// The program's message boxes, all titled "KORA" with a single OK button. The program shows them
+// through this interface: a window as boxes, the headless mode in its log, tests record them.
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
@@ -24,25 +21,7 @@ public:
     virtual void portError(const KoraError& error) = 0;
     // The port works again: boxes still open that report a failure of it go away.
     virtual void closePortFaultReports() = 0;
-};
 
-class QtMessageBoxes : public MessageBoxes {
-public:
-    explicit QtMessageBoxes(QWidget* parent = nullptr) : m_parent(parent) {}
-    void setParent(QWidget* parent) { m_parent = parent; }
-
-    void plain(const QString& text) override;
-    void exclamation(const QString& text) override;
-    void error(const KoraError& error) override;
-    void portError(const KoraError& error) override;
-    void closePortFaultReports() override;
-
+    // How an error reads in a box: its number, then its description.
     static QString errorText(const KoraError& error);
-
-private:
-    enum class Kind { Plain, PortFault };
-    void show(QMessageBox::Icon icon, const QString& text, Kind kind);
-
-    QWidget* m_parent;
-    QList<QPointer<QMessageBox>> m_portFaultBoxes;
 };

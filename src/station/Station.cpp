@@ -1,0 +1,197 @@
+#include "Station.h"
+
+#include "MessageBoxes.h"
+#include "common/KoraError.h"
+#include "common/UnhandledError.h"
+#include "measurement/MainView.h"
+#include "measurement/ProgramState.h"
+#include "serial/LineSetup.h"
+#include "serial/PortDevice.h"
+#include "serial/SerialControl.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+
+Station::Station(ProgramState& state, SettingsStore& settings, SerialControl& port,
+                 const Clock& clock, MainView& view, MessageBoxes& messages,
+                 ReportWriter::FileFactory makeReportFile, QObject* parent)
+    : QObject(parent), m_state(state), m_settings(settings), m_port(port), m_clock(clock),
+      m_view(view), m_messages(messages),
+      m_reportWriter(state, view, clock, std::move(makeReportFile)),
+      m_conditioning(state, view,
+                     [this](double temperatureF, std::int16_t humidity) {
+                         m_reportWriter.FileWrite(temperatureF, humidity);
+                     }),
+      m_reception(state, view, port, m_conditioning), m_recovery(port, state.portFault)
+{
+    m_silenceTimer.setSingleShot(true);
+    connect(&m_silenceTimer, &QTimer::timeout, this, &Station::checkSilence);
+    connect(&m_port, &SerialControl::OnComm, this, &Station::onComm);
+    connect(&m_port, &SerialControl::deviceLost, this, &Station::onDeviceLost);
+    connect(&m_recovery, &PortRecovery::reconnected, this, &Station::onReconnected);
+    connect(&m_recovery, &PortRecovery::retryFailed, this, [this](const QString& description) {
+        // The reason, not the advice that follows it.
+        notice(QStringLiteral("failing"), description.section(u'\n', 0, 0) + retrying());
+    });
+}
+
+void Station::openStoredPort()
+{
+    m_lastHeard = m_clock.now();
+    m_silenceTimer.start(SilenceLimitMs);
+    const QString storedPort = m_settings.GetSetting(SettingsKeys::Section, SettingsKeys::CommPort,
+                                                     SettingsKeys::CommPortDefault);
+    try {
+        LineSetup::startup(m_port, storedPort);
+    } catch (const KoraError& error) {
+        // The program goes on all the same: the port is retried until its device appears, and
+        // the user can choose another one. A port that opened but could not be set up is
+        // closed, so that each try starts afresh.
+        m_state.portFault = true;
+        passOver([this] {
+            if (m_port.PortOpen())
+                m_port.setPortOpen(false);
+        });
+        // A stored number that is no port (edited by hand) leaves Com1 in force, which nobody
+        // chose: it is not retried, and its box stays until the user has read it.
+        const bool numberRefused = error.number() == ErrorNumber::InvalidPortNumber ||
+                                   error.number() == ErrorNumber::Overflow;
+        m_recovery.setPortChosen(!numberRefused);
+        m_recovery.update();
+        // Told on the status line too, which stays when the box has gone.
+        notice(error.number() == ErrorNumber::PortMissing ? QStringLiteral("missing")
+                                                          : QStringLiteral("failing"),
+               error.description() + (numberRefused ? QString() : retrying()));
+        const KoraError explained(
+            error.number(),
+            PortDevice::explainFailure(error.number(), error.description(), m_settings));
+        if (numberRefused)
+            m_messages.error(explained);
+        else
+            m_messages.portError(explained);
+    }
+}
+
+void Station::portChosen()
+{
+    m_recovery.update();
+    if (m_port.PortOpen() && !m_state.portFault) {
+        m_lastHeard = m_clock.now();
+        m_silent = false;
+        m_silenceTimer.start(SilenceLimitMs);
+    }
+}
+
+void Station::end()
+{
+    m_ended = true;
+    m_recovery.stop();
+    m_silenceTimer.stop();
+    passOver([this] { m_port.setPortOpen(false); });
+}
+
+void Station::onComm()
+{
+    if (m_ended)
+        return;
+    // The report of a failure waits in a message box, whose event loop would deliver further
+    // notifications: take none while a notification is being handled.
+    m_ended = true;
+    bool tookLine = false;
+    // Nothing is reopened behind the report of an error that ends the program.
+    m_ended = !UnhandledError::guard([&] { tookLine = m_reception.OnComm(); },
+                                     [this] {
+                                         m_recovery.stop();
+                                         m_silenceTimer.stop();
+                                     });
+    if (tookLine)
+        heard();
+}
+
+void Station::heard()
+{
+    m_lastHeard = m_clock.now();
+    m_lastReading = m_lastHeard;
+    if (!m_silent)
+        return;
+    m_silent = false;
+    m_silenceTimer.start(SilenceLimitMs);
+    notice(QStringLiteral("back"), portName() + QStringLiteral(" sends readings again"));
+}
+
+void Station::checkSilence()
+{
+    if (m_ended || m_silent)
+        return;
+    const QDateTime now = m_clock.now();
+    // A closed port is told as lost or missing; its silence counts from when it works again.
+    if (!m_port.PortOpen() || m_state.portFault)
+        m_lastHeard = now;
+    const qint64 quiet = m_lastHeard.msecsTo(now);
+    if (quiet < SilenceLimitMs) {
+        m_silenceTimer.start(int(std::min<qint64>(SilenceLimitMs - quiet, SilenceLimitMs)));
+        return;
+    }
+    // Told once; the window and the report are left as they are, old: what an old report
+    // means is for the beacon software to decide.
+    m_silent = true;
+    const QString last = m_lastReading.isValid() ? QStringLiteral("the last reading came at ") +
+                                                       ReportWriter::statusStamp(m_lastReading)
+                                                 : QStringLiteral("none came since it was opened");
+    notice(QStringLiteral("silent"), portName() +
+                                         QStringLiteral(" is open but has sent no reading for "
+                                                        "%1 minutes; ")
+                                             .arg(SilenceLimitMs / 60000) +
+                                         last);
+}
+
+// Nobody may be at the screen when an adapter drops off the bus: the loss is told on the status
+// line, and the port comes back by itself, without a box that waits for a click.
+void Station::onDeviceLost(const QString& description)
+{
+    m_state.portFault = true;
+    m_reception.deviceLost();
+    m_recovery.update();
+    notice(QStringLiteral("lost"), description + retrying());
+}
+
+void Station::onReconnected()
+{
+    // The port that works is the one to open at the next start, also where a failed "Set"
+    // chose it: stored as a successful "Set" stores it.
+    passOver([this] {
+        m_settings.SaveSetting(SettingsKeys::Section, SettingsKeys::CommPort,
+                               QString::number(m_port.CommPort()));
+    });
+    m_lastHeard = m_clock.now();
+    m_silent = false;
+    m_silenceTimer.start(SilenceLimitMs);
+    notice(QStringLiteral("back"), portName() + QStringLiteral(" is back"));
+    m_messages.closePortFaultReports();
+}
+
+QString Station::portName() const
+{
+    return QStringLiteral("Com%1 (%2)").arg(m_port.CommPort()).arg(m_port.deviceName());
+}
+
+QString Station::retrying()
+{
+    return QStringLiteral("; retrying every %1 s").arg(PortRecovery::RetryIntervalMs / 1000);
+}
+
+// The status line is as wide as a report's line: it says what became of the port, and so that
+// the readings above it are old; the device and the reason are in the whole text.
+void Station::notice(const QString& what, const QString& whole)
+{
+    const QString stamp = ReportWriter::statusStamp(m_clock.now()) + u' ';
+    m_view.showNotice(stamp + QStringLiteral("Com%1 ").arg(m_port.CommPort()) + what,
+                      stamp + whole);
+}
+
+void Station::passOver(const std::function<void()>& step)
+{
+    try {
+        step();
+    } catch (const KoraError&) {
+    }
+}

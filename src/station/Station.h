@@ -1,0 +1,83 @@
+#pragma once
+
+#include "measurement/Conditioning.h"
+#include "measurement/Reception.h"
+#include "measurement/ReportWriter.h"
+#include "serial/PortRecovery.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+
+class MainView;
+class MessageBoxes;
+class SerialControl;
+class SettingsStore;
+struct ProgramState;
+
+// The weather station's flow, whatever shows it: sensor lines from the port become readings, and
+// every 300 readings the report. It keeps the port in force working: opens the stored one at
+// start-up, notices when its device goes, comes back or falls silent, retries it, and closes it
+// when the program ends. What a person is to know goes to the status line of the view and, where
+// it needs an answer or must stay, to a message box.
+class Station : public QObject {
+    Q_OBJECT
+public:
+    // A sensor sends a line every second or so: this long without one means it is no longer
+    // being heard, although its port is open.
+    static constexpr int SilenceLimitMs = 5 * 60 * 1000;
+
+    Station(ProgramState& state, SettingsStore& settings, SerialControl& port, const Clock& clock,
+            MainView& view, MessageBoxes& messages, ReportWriter::FileFactory makeReportFile = {},
+            QObject* parent = nullptr);
+
+    // The folder that receives wxnow.txt: the beacon software's. The working folder by default.
+    void setReportFolder(const QString& folder) { m_reportWriter.setFolder(folder); }
+
+    // Start-up: opens the stored port (or Com1) and sets it up. A port that fails is told and
+    // left closed with the port-fault flag set, and retried until it works, unless its stored
+    // number is no port at all.
+    void openStoredPort();
+    // The port dialog has closed: "Set" decided which port is in force, and whether it needs
+    // retrying.
+    void portChosen();
+    // The program ends: nothing is retried any more and the port is closed. Every failure on
+    // the way is passed over.
+    void end();
+
+    // Tells, once, that the open port has delivered no complete line for the silence limit.
+    // Runs by itself; public so that the clock can be moved on in tests.
+    void checkSilence();
+    bool isSilent() const { return m_silent; }
+
+    PortRecovery& portRecovery() { return m_recovery; }
+
+    // Runs a step whose failure does not matter to what follows.
+    static void passOver(const std::function<void()>& step);
+
+private:
+    void onComm();
+    void onDeviceLost(const QString& description);
+    void onReconnected();
+    void heard();
+    void notice(const QString& what, const QString& whole);
+    QString portName() const;
+    static QString retrying();
+
+    ProgramState& m_state;
+    SettingsStore& m_settings;
+    SerialControl& m_port;
+    const Clock& m_clock;
+    MainView& m_view;
+    MessageBoxes& m_messages;
+    ReportWriter m_reportWriter;
+    Conditioning m_conditioning;
+    Reception m_reception;
+    PortRecovery m_recovery;
+    QTimer m_silenceTimer;
+    // When the port was last heard from: its last complete line, or its opening.
+    QDateTime m_lastHeard;
+    QDateTime m_lastReading;
+    bool m_silent = false;
+    bool m_ended = false;
+};
