@@ -2,8 +2,11 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QtTest>
+#include <csignal>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -47,8 +50,9 @@ class TestEndToEnd : public QObject {
     QProcess m_kora;
 
     // Starts the program with Com1 mapped to the device. Unprivileged, it runs as user nobody
-    // when the test runs as root, so that file permissions apply to it.
-    void startKora(const QString& com1, bool unprivileged = false)
+    // when the test runs as root, so that file permissions apply to it. Headless, it runs
+    // without any display, writes its report into report/ and its log into the file log.
+    void startKora(const QString& com1, bool unprivileged = false, bool headless = false)
     {
         QDir(m_dir.path()).mkpath("config/KORA");
         QDir(m_dir.path()).mkpath("work");
@@ -59,10 +63,23 @@ class TestEndToEnd : public QObject {
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
-        env.insert("QT_QPA_PLATFORM", "offscreen");
+        QStringList arguments;
+        if (headless) {
+            for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+                env.remove(display);
+            QDir(m_dir.filePath("report")).removeRecursively();
+            QDir(m_dir.path()).mkpath("report");
+            arguments << "--headless"
+                      << "--report-dir" << m_dir.filePath("report");
+            m_kora.setProcessChannelMode(QProcess::SeparateChannels);
+            m_kora.setStandardErrorFile(m_dir.filePath("log"));
+        } else {
+            env.insert("QT_QPA_PLATFORM", "offscreen");
+            m_kora.setStandardErrorFile(QString());
+            m_kora.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        }
         m_kora.setProcessEnvironment(env);
         m_kora.setWorkingDirectory(m_dir.filePath("work"));
-        m_kora.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         if (unprivileged && ::geteuid() == 0) {
             const QString setpriv = QStandardPaths::findExecutable("setpriv");
             if (setpriv.isEmpty())
@@ -74,18 +91,21 @@ class TestEndToEnd : public QObject {
             for (const QString& path :
                  {m_dir.path(), m_dir.filePath("config"), m_dir.filePath("config/KORA"), com1})
                 QVERIFY(QFile::setPermissions(path, QFile::Permissions(0x7777)));
-            m_kora.start(setpriv, {"--reuid=nobody", "--regid=nogroup", "--clear-groups", binary});
+            m_kora.start(setpriv, QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                              binary} +
+                                      arguments);
         } else {
-            m_kora.start(KORA_BINARY, {});
+            m_kora.start(KORA_BINARY, arguments);
         }
         QVERIFY(m_kora.waitForStarted());
     }
 
     // Sends sensor lines one write each, at a sensor's pace at 9600 baud, until the report
     // appears (the 301st line makes the program take the 300th); returns the report's bytes.
-    QByteArray sendUntilReport(Pty& pty, const QByteArray& line, int minimumLines = 301)
+    QByteArray sendUntilReport(Pty& pty, const QByteArray& line, int minimumLines = 301,
+                               const QString& folder = "work")
     {
-        const QString report = m_dir.filePath("work/wxnow.txt");
+        const QString report = m_dir.filePath(folder + "/wxnow.txt");
         int sent = 0;
         while (QFileInfo(report).size() == 0 && sent < 1200) {
             if (!pty.write(line))
@@ -104,6 +124,14 @@ class TestEndToEnd : public QObject {
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no report>");
     }
 
+    QStringList logLines() const
+    {
+        QFile log(m_dir.filePath("log"));
+        if (!log.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+
     static bool isReport(const QByteArray& bytes, const char* weatherLine)
     {
         return QRegularExpression("^\\d\\d \\d\\d \\d{4} \\d\\d:\\d\\d\r\n" +
@@ -114,12 +142,20 @@ class TestEndToEnd : public QObject {
 
 private slots:
     void cleanup();
+    void reportFromThreeHundredSensorLines_data();
     void reportFromThreeHundredSensorLines();
     void reportByUserWhoMayWriteOnlyTheFile();
     void staysUpWithoutItsDevice();
     void staysIdleAfterItsDeviceIsLost();
     void readingsResumeWhenTheDeviceIsBack_data();
     void readingsResumeWhenTheDeviceIsBack();
+    void commandLine_data();
+    void commandLine();
+    void headlessEndsOnSignals_data();
+    void headlessEndsOnSignals();
+    void headlessGoesOnWithoutItsLog_data();
+    void headlessGoesOnWithoutItsLog();
+    void headlessReportFolderGoesAndComesBack();
     void simulatorSendsSensorLines();
 };
 
@@ -131,18 +167,34 @@ void TestEndToEnd::cleanup()
     }
 }
 
+void TestEndToEnd::reportFromThreeHundredSensorLines_data()
+{
+    QTest::addColumn<bool>("headless");
+    QTest::newRow("window") << false;
+    QTest::newRow("headless, into the report folder") << true;
+}
+
 void TestEndToEnd::reportFromThreeHundredSensorLines()
 {
+    QFETCH(bool, headless);
+    QDir(m_dir.filePath("work")).removeRecursively();
     Pty pty;
     QVERIFY(pty.isValid());
-    startKora(pty.deviceName());
+    startKora(pty.deviceName(), false, headless);
     QTRY_VERIFY_WITH_TIMEOUT(holds(m_kora.processId(), pty.deviceName()), 10000);
 
-    const QByteArray bytes = sendUntilReport(pty, "1=22.5deg2=45\r\n");
+    const QByteArray bytes =
+        sendUntilReport(pty, "1=22.5deg2=45\r\n", 301, headless ? "report" : "work");
     // 22.5 degrees is 72.5 F.
     QVERIFY2(isReport(bytes, "000/000g000t073r000p000P000h45b000000w"), bytes.constData());
     QCOMPARE(bytes.size(), 58);
     QCOMPARE(m_kora.state(), QProcess::Running);
+    if (headless) {
+        QVERIFY(!QFile::exists(m_dir.filePath("work/wxnow.txt")));
+        // The status line, and nothing for each reading.
+        QTRY_COMPARE(logLines().size(), 1);
+        QVERIFY2(logLines()[0].endsWith(" 073degF 45%"), qPrintable(logLines()[0]));
+    }
 }
 
 void TestEndToEnd::reportByUserWhoMayWriteOnlyTheFile()
@@ -201,17 +253,25 @@ void TestEndToEnd::readingsResumeWhenTheDeviceIsBack_data()
     // What the device sent last before it went.
     QTest::addColumn<QByteArray>("lastSent");
     QTest::addColumn<QByteArray>("weatherLine");
+    // Headless, what the status line says while the device is away, and what a box would say.
+    QTest::addColumn<QStringList>("log");
+    const QByteArray usual("000/000g000t073r000p000P000h45b000000w");
     QTest::newRow("unplugged while running")
-        << false << QByteArray("1=22.5deg2=45\r\n") << QByteArray()
-        << QByteArray("000/000g000t073r000p000P000h45b000000w");
+        << false << QByteArray("1=22.5deg2=45\r\n") << QByteArray() << usual << QStringList();
     QTest::newRow("plugged in after start-up")
-        << true << QByteArray("1=22.5deg2=45\r\n") << QByteArray()
-        << QByteArray("000/000g000t073r000p000P000h45b000000w");
+        << true << QByteArray("1=22.5deg2=45\r\n") << QByteArray() << usual << QStringList();
     // Glued to the first line after the replug, the half line would make a reading of 99.0
     // degrees and 1 %, and the report t051.
     QTest::newRow("unplugged inside a line")
         << false << QByteArray("1=10.0abc2=10\r\n") << QByteArray("1=99.0abc2=")
-        << QByteArray("000/000g000t050r000p000P000h10b000000w");
+        << QByteArray("000/000g000t050r000p000P000h10b000000w") << QStringList();
+    QTest::newRow("headless, unplugged while running")
+        << false << QByteArray("1=22.5deg2=45\r\n") << QByteArray() << usual
+        << QStringList{" Com1 lost: Com1 (%1) was lost: ", " Com1 back: Com1 (%1) is back"};
+    QTest::newRow("headless, plugged in after start-up")
+        << true << QByteArray("1=22.5deg2=45\r\n") << QByteArray() << usual
+        << QStringList{" Com1 missing: Cannot open Com1 (%1): ", "Run-time error '8010': ",
+                       " Com1 back: Com1 (%1) is back"};
 }
 
 // The port is mapped to a stable name, as /dev/serial/by-id gives one, that the test points at
@@ -222,13 +282,15 @@ void TestEndToEnd::readingsResumeWhenTheDeviceIsBack()
     QFETCH(QByteArray, line);
     QFETCH(QByteArray, lastSent);
     QFETCH(QByteArray, weatherLine);
+    QFETCH(QStringList, log);
+    const bool headless = !log.isEmpty();
     QDir(m_dir.filePath("work")).removeRecursively();
     const QString link = m_dir.filePath("usb-KORA_sensor-if00");
     QFile::remove(link);
     auto pty = std::make_unique<Pty>();
     if (!missingAtStart)
         QVERIFY(QFile::link(pty->deviceName(), link));
-    startKora(link);
+    startKora(link, false, headless);
     const qint64 pid = m_kora.processId();
     int sentBefore = 0;
     if (!missingAtStart) {
@@ -264,8 +326,177 @@ void TestEndToEnd::readingsResumeWhenTheDeviceIsBack()
     qInfo("plugged in to first line taken: %lld ms", back.elapsed());
     QCOMPARE(terminalsHeld(pid), 1);
 
-    const QByteArray bytes = sendUntilReport(*pty, line, 300 - sentBefore);
+    const QByteArray bytes =
+        sendUntilReport(*pty, line, 300 - sentBefore, headless ? "report" : "work");
     QVERIFY2(isReport(bytes, weatherLine.constData()), bytes.constData());
+    if (headless) {
+        // Each told once, in this order, and then the report.
+        const QStringList lines = logLines();
+        QVERIFY2(lines.size() == log.size() + 1, qPrintable(lines.join("\n")));
+        for (int i = 0; i < log.size(); ++i)
+            QVERIFY2(lines[i].contains(QString(log[i]).replace("%1", link)), qPrintable(lines[i]));
+    }
+}
+
+void TestEndToEnd::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("firstLine"); // of standard error, else of standard output
+    QTest::newRow("unknown option")
+        << QStringList{"--headless", "--colour"} << 2 << "kora: Unknown option 'colour'.";
+    QTest::newRow("missing value") << QStringList{"--headless", "--report-dir"} << 2
+                                   << "kora: Missing value after '--report-dir'.";
+    QTest::newRow("no such report folder")
+        << QStringList{"--headless", "--report-dir", "/nonexistent/beacon"} << 2
+        << "kora: The report folder '/nonexistent/beacon' does not exist.";
+    QTest::newRow("an argument") << QStringList{"wxnow.txt"} << 2
+                                 << "kora: Unexpected argument 'wxnow.txt'.";
+    // Neither needs a display.
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: kora [options]";
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "kora 0.0.1";
+}
+
+void TestEndToEnd::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, firstLine);
+    QProcess kora;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(display);
+    kora.setProcessEnvironment(env);
+    kora.start(KORA_BINARY, arguments);
+    QVERIFY(kora.waitForFinished(5000));
+    QCOMPARE(kora.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(kora.exitCode(), exitCode);
+    const QByteArray out = kora.readAllStandardOutput();
+    const QByteArray error = kora.readAllStandardError();
+    QCOMPARE(QString::fromUtf8(exitCode ? error : out).section('\n', 0, 0), firstLine);
+    if (exitCode) // then the usage
+        QVERIFY2(error.contains("\nUsage: kora [options]\n") && out.isEmpty(), error.constData());
+    if (arguments == QStringList{"--help"}) {
+        for (const char* option : {"--headless", "--report-dir <folder>", "--verbose", "--version"})
+            QVERIFY2(out.contains(option), option);
+    }
+}
+
+void TestEndToEnd::headlessEndsOnSignals_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+void TestEndToEnd::headlessEndsOnSignals()
+{
+    QFETCH(int, signal);
+    Pty pty;
+    startKora(pty.deviceName(), false, true);
+    QTRY_VERIFY_WITH_TIMEOUT(holds(m_kora.processId(), pty.deviceName()), 10000);
+    QVERIFY(pty.write("1=22.5deg2=45\r\n"));
+    QVERIFY(pty.waitUntilRead());
+    QElapsedTimer ending;
+    ending.start();
+    ::kill(pid_t(m_kora.processId()), signal);
+    QVERIFY(m_kora.waitForFinished(1000));
+    QVERIFY2(ending.elapsed() < 1000, qPrintable(QString::number(ending.elapsed())));
+    QCOMPARE(m_kora.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_kora.exitCode(), 0);
+    // Without a window there is no position to keep.
+    QSettings settings(m_dir.filePath("config/KORA/KORA.conf"), QSettings::IniFormat);
+    QVERIFY2(!settings.contains("Properties/Top") && !settings.contains("Properties/Left"),
+             qPrintable(settings.allKeys().join(' ')));
+}
+
+void TestEndToEnd::headlessGoesOnWithoutItsLog_data()
+{
+    QTest::addColumn<QString>("standardError");
+    QTest::newRow("closed") << "closed";
+    QTest::newRow("a full pipe") << "full";
+    QTest::newRow("a pipe whose reader has gone") << "broken";
+}
+
+// Logging never holds up the readings: every reading is logged, to a standard error that takes
+// nothing.
+void TestEndToEnd::headlessGoesOnWithoutItsLog()
+{
+    QFETCH(QString, standardError);
+    Pty pty;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
+    QDir(m_dir.path()).mkpath("config/KORA");
+    QDir(m_dir.path()).mkpath("report");
+    QFile::remove(m_dir.filePath("report/wxnow.txt"));
+    QFile conf(m_dir.filePath("config/KORA/KORA.conf"));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("[Ports]\nCom1=" + pty.deviceName().toLocal8Bit() + "\n");
+    conf.close();
+    QProcess kora;
+    auto stop = qScopeGuard([&] {
+        kora.kill();
+        kora.waitForFinished();
+    });
+    kora.setProcessEnvironment(env);
+    kora.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const QStringList arguments = {"--headless", "--verbose", "--report-dir",
+                                   m_dir.filePath("report")};
+    if (standardError == "closed") {
+        kora.start("/bin/sh",
+                   QStringList{"-c", "exec \"$0\" \"$@\" 2>&-", KORA_BINARY} + arguments);
+    } else {
+        // The program inherits this process's standard error, pointed at the pipe meanwhile.
+        int ends[2];
+        QCOMPARE(::pipe2(ends, O_NONBLOCK | O_CLOEXEC), 0);
+        const char filler[4096] = {};
+        while (standardError == "full" && ::write(ends[1], filler, sizeof filler) > 0) {
+        }
+        if (standardError == "broken")
+            ::close(ends[0]);
+        const int saved = ::dup(STDERR_FILENO);
+        ::dup2(ends[1], STDERR_FILENO);
+        kora.start(KORA_BINARY, arguments);
+        const bool started = kora.waitForStarted();
+        ::dup2(saved, STDERR_FILENO);
+        ::close(saved);
+        ::close(ends[1]);
+        QVERIFY(started);
+        // The full pipe's reader stays, and never reads.
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(holds(kora.processId(), pty.deviceName()), 10000);
+    const QByteArray bytes = sendUntilReport(pty, "1=22.5deg2=45\r\n", 301, "report");
+    QVERIFY2(isReport(bytes, "000/000g000t073r000p000P000h45b000000w"), bytes.constData());
+    QCOMPARE(kora.state(), QProcess::Running);
+    // Not the serial port, nor anything else opened later: the log's number stays its own.
+    if (standardError == "closed")
+        QCOMPARE(QFileInfo(QString("/proc/%1/fd/2").arg(kora.processId())).symLinkTarget(),
+                 QString("/dev/null"));
+}
+
+// The beacon software's folder is gone for a while (a remount, an unmounted stick): each report
+// is told as not written, and the program goes on and writes the next one once it is back.
+void TestEndToEnd::headlessReportFolderGoesAndComesBack()
+{
+    Pty pty;
+    startKora(pty.deviceName(), false, true);
+    QTRY_VERIFY_WITH_TIMEOUT(holds(m_kora.processId(), pty.deviceName()), 10000);
+    QVERIFY(QDir(m_dir.filePath("report")).removeRecursively());
+    for (int i = 0; i < 301; ++i) {
+        QVERIFY(pty.write("1=22.5deg2=45\r\n"));
+        QThread::msleep(16);
+        QVERIFY(pty.waitUntilRead());
+    }
+    QTRY_COMPARE(logLines().size(), 1);
+    QVERIFY2(logLines()[0].contains(" wxnow.txt not written: "), qPrintable(logLines()[0]));
+    const qint64 before = cpuTicks(m_kora.processId());
+    QTest::qWait(1000);
+    QVERIFY(cpuTicks(m_kora.processId()) - before < sysconf(_SC_CLK_TCK) / 5);
+
+    QVERIFY(QDir(m_dir.path()).mkpath("report"));
+    const QByteArray bytes = sendUntilReport(pty, "1=23.0deg2=46\r\n", 300, "report");
+    QVERIFY2(isReport(bytes, "000/000g000t073r000p000P000h46b000000w"), bytes.constData());
+    QCOMPARE(m_kora.state(), QProcess::Running);
 }
 
 void TestEndToEnd::simulatorSendsSensorLines()

@@ -47,6 +47,7 @@ private slots:
     void deviceHints();
     void lostDeviceIsReportedOnceAndStaysIdle_data();
     void lostDeviceIsReportedOnceAndStaysIdle();
+    void readThatFindsNothingIsNoLoss();
 };
 
 void TestQtSerialControl::opensMappedDeviceAt9600_8N1()
@@ -328,6 +329,22 @@ void TestQtSerialControl::lostDeviceIsReportedOnceAndStaysIdle()
     QCOMPARE(lost.count(), reported);
     QCOMPARE(notifications.count(), notified);
     QVERIFY2(cpuSeconds() - before < 0.25, "the event loop kept working after the device was lost");
+}
+
+// Lines that arrive as the port opens are discarded by its line settings, and the read they
+// announced finds nothing, which the port reports as a read error.
+void TestQtSerialControl::readThatFindsNothingIsNoLoss()
+{
+    Pty pty;
+    QtSerialControl port(mapOne(pty.deviceName()));
+    LineSetup::startup(port, "");
+    QSignalSpy lost(&port, &SerialControl::deviceLost);
+    emit port.findChild<QSerialPort*>()->errorOccurred(QSerialPort::ReadError);
+    QVERIFY(port.PortOpen());
+    QVERIFY(pty.write("1=23.5deg2=45\r\n"));
+    QString received;
+    QTRY_COMPARE(received += port.Input(), QString("1=23.5deg2=45\r\n"));
+    QCOMPARE(lost.count(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestQtSerialControl)

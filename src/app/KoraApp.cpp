@@ -5,10 +5,12 @@
 
 #include <QCoreApplication>
 
-KoraApp::KoraApp()
+KoraApp::KoraApp(const QString& reportFolder)
     : m_port([this](int n) { return PortDevice::forPort(n, m_settings); }),
       m_frmMain(m_state, m_settings, m_port, m_clock, m_messages)
 {
+    if (!reportFolder.isEmpty())
+        m_frmMain.station().setReportFolder(reportFolder);
     m_messages.setParent(&m_frmMain);
 
     UnhandledError::install([this](const KoraError& error) {

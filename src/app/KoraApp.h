@@ -10,7 +10,8 @@
 // The running program: its state, settings, port and main window, wired together.
 class KoraApp {
 public:
-    KoraApp();
+    // The report goes into reportFolder, or the working folder when it is empty.
+    explicit KoraApp(const QString& reportFolder = {});
 
     // Loads and shows the main window. False when start-up failed; the error has been
     // reported and the program should end with a non-zero status.

@@ -1,22 +1,44 @@
+#include "CommandLine.h"
+#include "HeadlessApp.h"
 #include "KoraApp.h"
 #include "PlatformChoice.h"
 #include "common/Version.h"
+#include "station/Log.h"
 #include "ui/Fonts.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
-    const QByteArray platform = PlatformChoice::preferred(QProcessEnvironment::systemEnvironment());
-    if (!platform.isEmpty())
-        qputenv("QT_QPA_PLATFORM", platform);
-    QApplication app(argc, argv);
+    Log::ensureStandardStreams();
     QCoreApplication::setOrganizationName(AppTitle);
     QCoreApplication::setApplicationName(AppTitle);
     QCoreApplication::setApplicationVersion(Version::text());
 
+    // Read before any application object exists: help, version and a bad command line need no
+    // display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine line = CommandLine::parse(arguments);
+    if (line.outcome != CommandLine::Outcome::Run)
+        return line.print();
+
+    if (line.headless) {
+        QCoreApplication app(argc, argv);
+        Log::takeQtMessages();
+        HeadlessApp kora(line.reportFolder, line.verbose);
+        if (!kora.start())
+            return 1;
+        return kora.exitStatus(app.exec());
+    }
+
+    const QByteArray platform = PlatformChoice::preferred(QProcessEnvironment::systemEnvironment());
+    if (!platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform);
+    QApplication app(argc, argv);
     Fonts::addBundled(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
-    KoraApp kora;
+    KoraApp kora(line.reportFolder);
     if (!kora.start())
         return 1;
     return kora.exitStatus(app.exec());

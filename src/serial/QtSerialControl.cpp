@@ -9,6 +9,7 @@
 #include <utility>
 
 #ifdef Q_OS_UNIX
+#include <poll.h>
 #include <unistd.h>
 #endif
 #ifdef Q_OS_WIN
@@ -34,6 +35,20 @@ void clearSystemError()
     ::SetLastError(ERROR_SUCCESS);
 #else
     errno = 0;
+#endif
+}
+
+// Whether a terminal has really gone: its far end closed, or its device removed. A read error
+// alone does not say so, since a read that finds nothing is one too.
+bool hungUp(qintptr handle)
+{
+#ifdef Q_OS_UNIX
+    pollfd device{int(handle), POLLIN, 0};
+    const int ready = ::poll(&device, 1, 0);
+    return ready < 0 || (ready == 1 && (device.revents & (POLLHUP | POLLERR | POLLNVAL)));
+#else
+    Q_UNUSED(handle);
+    return true;
 #endif
 }
 
@@ -341,6 +356,12 @@ void QtSerialControl::onError(QSerialPort::SerialPortError error)
     // an unknown error; a pseudo-terminal whose far end closed reads end-of-file, a read error.
     // QSerialPort may signal again on every turn of the event loop until the port is closed,
     // so close it now and let the program stay idle.
+    // Input that arrived as the port was opened is discarded when its line settings are
+    // applied, and the read it announced then finds nothing: the device is still there.
+    if (error == QSerialPort::ReadError && !hungUp(m_port.handle())) {
+        m_port.clearError();
+        return;
+    }
     const bool gone = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
     if (m_inPut && !gone)
         return;

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the user asked for on the command line.
+struct CommandLine {
+    enum class Outcome { Run, Help, Version, Error };
+
+    Outcome outcome = Outcome::Run;
+    bool headless = false;
+    bool verbose = false;
+    // The folder for wxnow.txt; empty for the working folder.
+    QString reportFolder;
+    // The text to print for Help and Version; for Error, the one-line message.
+    QString text;
+    QString usage;
+
+    static CommandLine parse(const QStringList& arguments);
+    // The exit status for what is not a run: 0 for help and version, 2 for a bad command line.
+    int print() const;
+};
