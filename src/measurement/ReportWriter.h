@@ -15,11 +15,15 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual QDateTime now() const = 0;
+    // The same moment as milliseconds since 1970 UTC: cheap enough to take for every reading.
+    virtual qint64 msecsSinceEpoch() const { return now().toMSecsSinceEpoch(); }
 };
 
 class SystemClock : public Clock {
 public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
+    // Without the local time zone, which the system looks up anew each time.
+    qint64 msecsSinceEpoch() const override { return QDateTime::currentMSecsSinceEpoch(); }
 };
 
 // Writes the weather report wxnow.txt (a date-time line and an APRS-style weather line) and

@@ -36,7 +36,7 @@ Station::Station(ProgramState& state, SettingsStore& settings, SerialControl& po
 
 void Station::openStoredPort()
 {
-    m_lastHeard = m_clock.now();
+    m_lastHeard = m_clock.msecsSinceEpoch();
     m_silenceTimer.start(SilenceLimitMs);
     const QString storedPort = m_settings.GetSetting(SettingsKeys::Section, SettingsKeys::CommPort,
                                                      SettingsKeys::CommPortDefault);
@@ -75,7 +75,7 @@ void Station::portChosen()
 {
     m_recovery.update();
     if (m_port.PortOpen() && !m_state.portFault) {
-        m_lastHeard = m_clock.now();
+        m_lastHeard = m_clock.msecsSinceEpoch();
         m_silent = false;
         m_silenceTimer.start(SilenceLimitMs);
     }
@@ -109,7 +109,7 @@ void Station::onComm()
 
 void Station::heard()
 {
-    m_lastHeard = m_clock.now();
+    m_lastHeard = m_clock.msecsSinceEpoch();
     m_lastReading = m_lastHeard;
     if (!m_silent)
         return;
@@ -122,11 +122,11 @@ void Station::checkSilence()
 {
     if (m_ended || m_silent)
         return;
-    const QDateTime now = m_clock.now();
+    const qint64 now = m_clock.msecsSinceEpoch();
     // A closed port is told as lost or missing; its silence counts from when it works again.
     if (!m_port.PortOpen() || m_state.portFault)
         m_lastHeard = now;
-    const qint64 quiet = m_lastHeard.msecsTo(now);
+    const qint64 quiet = now - m_lastHeard;
     if (quiet < SilenceLimitMs) {
         m_silenceTimer.start(int(std::min<qint64>(SilenceLimitMs - quiet, SilenceLimitMs)));
         return;
@@ -134,14 +134,16 @@ void Station::checkSilence()
     // Told once; the window and the report are left as they are, old: what an old report
     // means is for the beacon software to decide.
     m_silent = true;
-    const QString last = m_lastReading.isValid() ? QStringLiteral("the last reading came at ") +
-                                                       ReportWriter::statusStamp(m_lastReading)
-                                                 : QStringLiteral("none came since it was opened");
-    notice(QStringLiteral("silent"), portName() +
-                                         QStringLiteral(" is open but has sent no reading for "
-                                                        "%1 minutes; ")
-                                             .arg(SilenceLimitMs / 60000) +
-                                         last);
+    const QString last =
+        m_lastReading != 0
+            ? QStringLiteral("the last reading came at ") +
+                  ReportWriter::statusStamp(QDateTime::fromMSecsSinceEpoch(m_lastReading))
+            : QStringLiteral("none came since it was opened");
+    notice(QStringLiteral("silent"),
+           portName() +
+               QStringLiteral(" is open but has sent no reading for %1 minutes; ")
+                   .arg(SilenceLimitMs / 60000) +
+               last);
 }
 
 // Nobody may be at the screen when an adapter drops off the bus: the loss is told on the status
@@ -162,7 +164,7 @@ void Station::onReconnected()
         m_settings.SaveSetting(SettingsKeys::Section, SettingsKeys::CommPort,
                                QString::number(m_port.CommPort()));
     });
-    m_lastHeard = m_clock.now();
+    m_lastHeard = m_clock.msecsSinceEpoch();
     m_silent = false;
     m_silenceTimer.start(SilenceLimitMs);
     notice(QStringLiteral("back"), portName() + QStringLiteral(" is back"));

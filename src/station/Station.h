@@ -5,7 +5,6 @@
 #include "measurement/ReportWriter.h"
 #include "serial/PortRecovery.h"
 
-#include <QDateTime>
 #include <QObject>
 #include <QTimer>
 
@@ -75,9 +74,10 @@ private:
     Reception m_reception;
     PortRecovery m_recovery;
     QTimer m_silenceTimer;
-    // When the port was last heard from: its last complete line, or its opening.
-    QDateTime m_lastHeard;
-    QDateTime m_lastReading;
+    // When the port was last heard from: its last complete line, or its opening; and when the
+    // last line came, 0 for none. Milliseconds since 1970.
+    qint64 m_lastHeard = 0;
+    qint64 m_lastReading = 0;
     bool m_silent = false;
     bool m_ended = false;
 };
