@@ -53,6 +53,7 @@ public:
     void setIndicatorColour(std::uint32_t) override {}
     bool isMinimized() const override { return true; }
     void setTitle(const QString&) override {}
+    void showNotice(const QString&, const QString&) override {}
 };
 
 void check(bool condition, const char* what)
