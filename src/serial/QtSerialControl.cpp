@@ -40,14 +40,14 @@ void clearSystemError()
 
 // Whether a terminal has really gone: its far end closed, or its device removed. A read error
 // alone does not say so, since a read that finds nothing is one too.
-bool hungUp(qintptr handle)
+bool hungUp(QSerialPort& port)
 {
 #ifdef Q_OS_UNIX
-    pollfd device{int(handle), POLLIN, 0};
+    pollfd device{port.handle(), POLLIN, 0};
     const int ready = ::poll(&device, 1, 0);
     return ready < 0 || (ready == 1 && (device.revents & (POLLHUP | POLLERR | POLLNVAL)));
 #else
-    Q_UNUSED(handle);
+    Q_UNUSED(port);
     return true;
 #endif
 }
@@ -358,7 +358,7 @@ void QtSerialControl::onError(QSerialPort::SerialPortError error)
     // so close it now and let the program stay idle.
     // Input that arrived as the port was opened is discarded when its line settings are
     // applied, and the read it announced then finds nothing: the device is still there.
-    if (error == QSerialPort::ReadError && !hungUp(m_port.handle())) {
+    if (error == QSerialPort::ReadError && !hungUp(m_port)) {
         m_port.clearError();
         return;
     }
