@@ -63,6 +63,7 @@ private slots:
     void startup();
     void portComesBackByItself_data();
     void portComesBackByItself();
+    void blockingOpenIsTriedSeldom();
     void failingNotificationIsUnhandledOnce();
     void readingsBecomeReportInItsFolder();
     void silenceIsToldOnceAndEndsWithAReading_data();
@@ -221,6 +222,25 @@ void TestStation::portComesBackByItself()
     QCOMPARE(rig.view.texts[Label::Status], At + "Com1 lost");
     if (failure != "missing")
         QTRY_COMPARE(rig.view.texts[Label::Status], At + "Com1 failing");
+}
+
+// A Bluetooth port whose device is switched off blocks each open for seconds: retried every
+// 2 s, it would hold the window up nearly all the time.
+void TestStation::blockingOpenIsTriedSeldom()
+{
+    Rig rig; // tries every 10 ms, so 20 ms is slow and the next comes after 150 ms
+    rig.port.busy << 1;
+    rig.port.openDelayMs = 20;
+    rig.station.openStoredPort();
+    const auto tries = [&] { return rig.port.puts.count("PortOpen=true"); };
+    QTRY_COMPARE(tries(), 2);
+    QTest::qWait(100);
+    QCOMPARE(tries(), 2);
+    QCOMPARE(rig.view.notices.last(),
+             At + "Com1 failing | " + At + "Cannot open Com1: busy; retrying every 30 s");
+    // An open that fails at once brings the tries back to their pace.
+    rig.port.openDelayMs = 0;
+    QTRY_VERIFY_WITH_TIMEOUT(tries() >= 10, 1000);
 }
 
 void TestStation::failingNotificationIsUnhandledOnce()

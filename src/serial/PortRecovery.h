@@ -13,6 +13,10 @@ class PortRecovery : public QObject {
     Q_OBJECT
 public:
     static constexpr int RetryIntervalMs = 2000;
+    // A device whose open blocks (a Bluetooth port of a device switched off) holds the program
+    // up for seconds on every try: after a try that took over half the interval, the next ones
+    // come this many times more seldom, until one fails quickly again.
+    static constexpr int SlowOpenBackOff = 15;
 
     PortRecovery(SerialControl& port, bool& portFault, QObject* parent = nullptr);
 
@@ -26,7 +30,9 @@ public:
     void stop();
 
     bool isRetrying() const { return m_timer.isActive(); }
-    void setRetryInterval(int milliseconds) { m_timer.setInterval(milliseconds); }
+    void setRetryInterval(int milliseconds);
+    // Whether the tries come more seldom, after one that blocked.
+    bool backedOff() const { return m_timer.interval() > m_interval; }
 
 signals:
     void reconnected();
@@ -40,6 +46,7 @@ private:
     SerialControl& m_port;
     bool& m_portFault;
     QTimer m_timer;
+    int m_interval = RetryIntervalMs;
     QString m_lastTold;
     bool m_stopped = false;
     bool m_portChosen = true;

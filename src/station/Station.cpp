@@ -176,9 +176,11 @@ QString Station::portName() const
     return QStringLiteral("Com%1 (%2)").arg(m_port.CommPort()).arg(m_port.deviceName());
 }
 
-QString Station::retrying()
+QString Station::retrying() const
 {
-    return QStringLiteral("; retrying every %1 s").arg(PortRecovery::RetryIntervalMs / 1000);
+    const int interval = PortRecovery::RetryIntervalMs *
+                         (m_recovery.backedOff() ? PortRecovery::SlowOpenBackOff : 1);
+    return QStringLiteral("; retrying every %1 s").arg(interval / 1000);
 }
 
 // The status line is as wide as a report's line: it says what became of the port, and so that

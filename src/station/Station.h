@@ -61,7 +61,7 @@ private:
     void heard();
     void notice(const QString& what, const QString& whole);
     QString portName() const;
-    static QString retrying();
+    QString retrying() const;
 
     ProgramState& m_state;
     SettingsStore& m_settings;

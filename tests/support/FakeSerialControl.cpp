@@ -2,6 +2,8 @@
 
 #include "common/KoraError.h"
 
+#include <QThread>
+
 void FakeSerialControl::put(const QString& name, const QString& value)
 {
     puts << name + "=" + value;
@@ -22,6 +24,8 @@ void FakeSerialControl::setCommPort(int port)
 void FakeSerialControl::setPortOpen(bool open)
 {
     put("PortOpen", open ? "true" : "false");
+    if (open)
+        QThread::msleep(openDelayMs);
     if (open && m_open)
         throw KoraError(8005, "Port already open");
     if (open && unopenable.contains(m_commPort))

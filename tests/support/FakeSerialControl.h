@@ -21,6 +21,8 @@ public:
     QSet<int> busy;
     // Port numbers opened, one entry for each open that succeeded.
     QList<int> opened;
+    // How long each open takes, as a device whose open blocks.
+    int openDelayMs = 0;
     // How often Input() was read: once for each notification the program handles.
     int inputReads = 0;
 
