@@ -1,5 +1,6 @@
 #include "TestSettings.h"
 #include "common/KoraError.h"
+#include "serial/PortDevice.h"
 #include "settings/SettingsKeys.h"
 
 #include <QtTest>
@@ -14,6 +15,8 @@ private slots:
     void positionParsing_data();
     void positionParsing();
     void unwritableStoreThrows();
+    void mappedPortDevice_data();
+    void mappedPortDevice();
 };
 
 void TestSettings_::missingKeyReadsAsDefault()
@@ -114,6 +117,30 @@ void TestSettings_::unwritableStoreThrows()
 {
     UnwritableSettings store;
     QVERIFY_THROWS_EXCEPTION(KoraError, (*store).SaveSetting("Properties", "Top", "1"));
+}
+
+void TestSettings_::mappedPortDevice_data()
+{
+    QTest::addColumn<QString>("mapped");
+    QTest::addColumn<QString>("device");
+    QTest::newRow("not mapped") << "" << PortDevice::platformDefault(17);
+    QTest::newRow("spaces around") << " /dev/ttyUSB0 " << "/dev/ttyUSB0";
+#ifdef Q_OS_WIN
+    // Typed in lower case, it would be opened as a file of that name in the working folder.
+    QTest::newRow("lower case") << "com17" << "COM17";
+    QTest::newRow("device path") << "\\\\.\\com17" << "\\\\.\\com17";
+#else
+    QTest::newRow("lower case") << "com17" << "com17";
+#endif
+}
+
+void TestSettings_::mappedPortDevice()
+{
+    QFETCH(QString, mapped);
+    QFETCH(QString, device);
+    TestSettings settings;
+    settings->SaveSetting(SettingsKeys::PortsSection, SettingsKeys::portKey(17), mapped);
+    QCOMPARE(PortDevice::forPort(17, *settings), device);
 }
 
 QTEST_GUILESS_MAIN(TestSettings_)

@@ -22,7 +22,15 @@ QString PortDevice::forPort(int port, const SettingsStore& settings)
     const QString mapped =
         settings.GetSetting(SettingsKeys::PortsSection, SettingsKeys::portKey(port), QString())
             .trimmed();
-    return mapped.isEmpty() ? platformDefault(port) : mapped;
+    if (mapped.isEmpty())
+        return platformDefault(port);
+#ifdef Q_OS_WIN
+    // Only a name that begins with upper-case COM is opened as a device; com17 would be a file
+    // of that name in the working folder, and never there.
+    if (mapped.startsWith(QLatin1String("com"), Qt::CaseInsensitive))
+        return QStringLiteral("COM") + mapped.mid(3);
+#endif
+    return mapped;
 }
 
 QList<PortDevice::Present> PortDevice::present()
@@ -42,8 +50,13 @@ QString PortDevice::shownName(const QString& device)
 
 QString PortDevice::describe(const QString& device, const QList<Present>& present)
 {
-    // A /dev/serial/by-id name is a link to the device the system lists.
+    // A /dev/serial/by-id name is a link to the device the system lists. Windows has no such
+    // links, and there COM3 as a file path would be the device itself.
+#ifdef Q_OS_WIN
+    const QString target;
+#else
     const QString target = QFileInfo(device).canonicalFilePath();
+#endif
     for (const Present& candidate : present) {
         const QString listed = shownName(candidate.device);
         if (listed != shownName(device) && candidate.device != target)
