@@ -52,6 +52,18 @@ bool hungUp(QSerialPort& port)
 #endif
 }
 
+// An unplugged adapter: a resource error, or a read that ends. On Windows a call on the handle of
+// a device that has gone is also refused, which an open handle otherwise never is: the serial
+// IOCTLs need no access rights.
+bool deviceGone(QSerialPort::SerialPortError error)
+{
+#ifdef Q_OS_WIN
+    if (error == QSerialPort::PermissionError)
+        return true;
+#endif
+    return error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+}
+
 int systemError()
 {
 #ifdef Q_OS_WIN
@@ -267,9 +279,9 @@ void QtSerialControl::applyModemLine(bool (QSerialPort::*setter)(bool), bool val
         return;
     clearSystemError();
     const bool done = (m_port.*setter)(value);
-    const int code = systemError();
     if (done)
         return;
+    const int code = modemLineError(setter == &QSerialPort::setDataTerminalReady, value);
     // The program only receives, so a line it cannot drive loses nothing.
     if (lacksModemLines(m_port.error(), code)) {
         m_port.clearError();
@@ -277,6 +289,21 @@ void QtSerialControl::applyModemLine(bool (QSerialPort::*setter)(bool), bool val
     }
     failPortError(ErrorNumber::InvalidSettings,
                   QStringLiteral("Cannot set %1").arg(QString::fromLatin1(name)));
+}
+
+int QtSerialControl::modemLineError(bool dtr, bool value)
+{
+#ifdef Q_OS_WIN
+    // Qt formats its message and signals the error before the code can be read, and either may
+    // leave another code behind: ask the device again and read the answer at once.
+    const DWORD function = dtr ? (value ? SETDTR : CLRDTR) : (value ? SETRTS : CLRRTS);
+    if (m_port.isOpen() && !::EscapeCommFunction(HANDLE(m_port.handle()), function))
+        return int(::GetLastError());
+#else
+    Q_UNUSED(dtr);
+    Q_UNUSED(value);
+#endif
+    return systemError();
 }
 
 void QtSerialControl::setSettings(const QString& settings)
@@ -340,7 +367,9 @@ QString QtSerialControl::Input()
 
 void QtSerialControl::onReadyRead()
 {
-    if (m_rThreshold <= 0)
+    // Windows announces the last bytes read after the failed restart of reading has been
+    // signalled, and the port has been closed for it.
+    if (m_rThreshold <= 0 || !m_port.isOpen())
         return;
     m_commEvent = EventReceive;
     emit OnComm();
@@ -362,8 +391,7 @@ void QtSerialControl::onError(QSerialPort::SerialPortError error)
         m_port.clearError();
         return;
     }
-    const bool gone = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
-    if (m_inPut && !gone)
+    if (m_inPut && !deviceGone(error))
         return;
     const QString reason = error == QSerialPort::ReadError
                                ? QStringLiteral("the device hung up or was removed")

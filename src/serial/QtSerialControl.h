@@ -44,6 +44,7 @@ private:
     void open();
     void applyLineSettings(const LineSettings& line, QSerialPort::FlowControl flow);
     void applyModemLine(bool (QSerialPort::*setter)(bool), bool value, const char* name);
+    int modemLineError(bool dtr, bool value);
     static bool lacksModemLines(QSerialPort::SerialPortError error, int systemError);
     [[noreturn]] void failPortError(int number, const QString& what);
     void onReadyRead();
