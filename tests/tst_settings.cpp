@@ -124,13 +124,17 @@ void TestSettings_::mappedPortDevice_data()
     QTest::addColumn<QString>("mapped");
     QTest::addColumn<QString>("device");
     QTest::newRow("not mapped") << "" << PortDevice::platformDefault(17);
-    QTest::newRow("spaces around") << " /dev/ttyUSB0 " << "/dev/ttyUSB0";
+    QTest::newRow("spaces around") << " /dev/ttyUSB0 "
+                                   << "/dev/ttyUSB0";
 #ifdef Q_OS_WIN
     // Typed in lower case, it would be opened as a file of that name in the working folder.
-    QTest::newRow("lower case") << "com17" << "COM17";
-    QTest::newRow("device path") << "\\\\.\\com17" << "\\\\.\\com17";
+    QTest::newRow("lower case") << "com17"
+                                << "COM17";
+    QTest::newRow("device path") << "\\\\.\\com17"
+                                 << "\\\\.\\com17";
 #else
-    QTest::newRow("lower case") << "com17" << "com17";
+    QTest::newRow("lower case") << "com17"
+                                << "com17";
 #endif
 }
 

@@ -54,7 +54,7 @@ void PortRecovery::retry()
         return;
     }
     m_timer.setInterval(took.elapsed() > m_interval / 2 ? m_interval * SlowOpenBackOff
-                                                         : m_interval);
+                                                        : m_interval);
     // Half open is no use: close it, so the next try starts afresh.
     if (m_port.PortOpen()) {
         try {
