@@ -8,6 +8,10 @@
 
 #include <QApplication>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 int main(int argc, char* argv[])
 {
     Log::ensureStandardStreams();
@@ -23,6 +27,11 @@ int main(int argc, char* argv[])
     const CommandLine line = CommandLine::parse(arguments);
     if (line.outcome != CommandLine::Outcome::Run)
         return line.print();
+#ifdef Q_OS_WIN
+    // The installer waits while this mark stands, rather than replace a program that runs. It
+    // goes with the process.
+    ::CreateMutexW(nullptr, FALSE, L"KORA.Running");
+#endif
 
     if (line.headless) {
         QCoreApplication app(argc, argv);
