@@ -42,6 +42,7 @@ Var ReportDir
 
 Page directory
 PageEx directory
+    Caption ": Report Folder"
     DirVar $ReportDir
     DirText "KORA writes the weather report ${REPORT} in this folder. Choose the folder your \
 beacon program reads it from." "Report folder"
