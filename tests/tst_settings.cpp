@@ -123,7 +123,6 @@ void TestSettings_::mappedPortDevice_data()
 {
     QTest::addColumn<QString>("mapped");
     QTest::addColumn<QString>("device");
-    QTest::newRow("not mapped") << "" << PortDevice::platformDefault(17);
     QTest::newRow("spaces around") << " /dev/ttyUSB0 "
                                    << "/dev/ttyUSB0";
 #ifdef Q_OS_WIN
@@ -132,9 +131,6 @@ void TestSettings_::mappedPortDevice_data()
                                 << "COM17";
     QTest::newRow("device path") << "\\\\.\\com17"
                                  << "\\\\.\\com17";
-#else
-    QTest::newRow("lower case") << "com17"
-                                << "com17";
 #endif
 }
 

@@ -224,8 +224,7 @@ void TestStation::portComesBackByItself()
         QTRY_COMPARE(rig.view.texts[Label::Status], At + "Com1 failing");
 }
 
-// A Bluetooth port whose device is switched off blocks each open for seconds: retried every
-// 2 s, it would hold the window up nearly all the time.
+// An open that blocks (a Bluetooth device switched off) must not hold the window up every 2 s.
 void TestStation::blockingOpenIsTriedSeldom()
 {
     Rig rig; // tries every 10 ms, so 20 ms is slow and the next comes after 150 ms
