@@ -308,6 +308,8 @@ void TestFrmMain::startupMends()
     rig.store("Top", top);
     if (unplugged)
         rig.port.unopenable << 1;
+    // A box waits for its click: the port is open before it shows.
+    rig.messages.whenShown = [&] { QCOMPARE(rig.port.PortOpen(), !unplugged); };
     FrmMain& window = rig.load();
 
     QVERIFY(window.isVisible());

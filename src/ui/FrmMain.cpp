@@ -143,24 +143,29 @@ void FrmMain::buildMenu()
 void FrmMain::load()
 {
     setWindowTitle(title());
-    const float top = storedPosition(SettingsKeys::Top);
-    const float left = storedPosition(SettingsKeys::Left);
+    QList<KoraError> unreadable;
+    const float top = storedPosition(SettingsKeys::Top, unreadable);
+    const float left = storedPosition(SettingsKeys::Left, unreadable);
     setPositionTwips(left, top);
+    // A box waits for its click: the port is opened first, so that a station restarted with
+    // nobody at the screen takes readings meanwhile.
     m_station.openStoredPort();
+    for (const KoraError& error : unreadable)
+        m_messages.error(error);
 }
 
 // A hand-edited value that is not a number is told, like such a port number, and the window
 // opens at the default position.
-float FrmMain::storedPosition(const QString& key)
+float FrmMain::storedPosition(const QString& key, QList<KoraError>& unreadable)
 {
     const QString stored =
         m_settings.GetSetting(SettingsKeys::Section, key, SettingsKeys::PositionDefault);
     if (const std::optional<float> position = SettingsText::toPosition(stored))
         return *position;
-    m_messages.error(KoraError(ErrorNumber::TypeMismatch,
-                               QStringLiteral("The stored position %1 \"%2\" is not a number; the "
-                                              "window opens at %3")
-                                   .arg(key, stored, SettingsKeys::PositionDefault)));
+    unreadable << KoraError(ErrorNumber::TypeMismatch,
+                            QStringLiteral("The stored position %1 \"%2\" is not a number; the "
+                                           "window opens at %3")
+                                .arg(key, stored, SettingsKeys::PositionDefault));
     return *SettingsText::toPosition(SettingsKeys::PositionDefault);
 }
 

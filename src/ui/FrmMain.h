@@ -8,6 +8,7 @@
 #include <QMap>
 
 class IndicatorCircle;
+class KoraError;
 class MessageBoxes;
 class QLabel;
 class SerialControl;
@@ -54,7 +55,7 @@ protected:
 private:
     void buildControls();
     void buildMenu();
-    float storedPosition(const QString& key);
+    float storedPosition(const QString& key, QList<KoraError>& unreadable);
     void savePosition();
 
     ProgramState& m_state;

@@ -4,18 +4,25 @@
 #include "station/MessageBoxes.h"
 
 #include <QStringList>
+#include <functional>
 
 // Message boxes answered at once; what each would have shown is kept in order.
 class RecordingMessages : public MessageBoxes {
 public:
     QStringList shown; // "plain: ...", "exclamation: ...", "error 8010: ...", "port error ..."
+    // Runs as an error's box is shown, to look at what the program has done before it.
+    std::function<void()> whenShown = [] {};
 
     void plain(const QString& text) override { shown << "plain: " + text; }
     void exclamation(const QString& text) override
     {
         shown << "exclamation: " + withoutDevices(text);
     }
-    void error(const KoraError& error) override { shown << describe(error); }
+    void error(const KoraError& error) override
+    {
+        whenShown();
+        shown << describe(error);
+    }
     static QString describe(const KoraError& error)
     {
         return QString("error %1: %2").arg(error.number()).arg(withoutDevices(error.description()));
