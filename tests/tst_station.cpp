@@ -29,6 +29,7 @@ struct Rig {
 
     Rig()
     {
+        clock.monotonic = Start.toMSecsSinceEpoch();
         UnhandledError::install([this](const KoraError& error) { unhandled << error; });
         station.portRecovery().setRetryInterval(10);
     }
@@ -37,10 +38,13 @@ struct Rig {
     {
         return settings.store->GetSetting(SettingsKeys::Section, key, "<none>");
     }
+    // The wall clock, moved this far by a time service after the start.
+    int wallStepMinutes = 0;
     void minutesLater(int minutes)
     {
-        clock.readings = {Start.addSecs(60 * minutes)};
+        clock.readings = {Start.addSecs(60 * (minutes + wallStepMinutes))};
         clock.calls = 0;
+        clock.monotonic = Start.toMSecsSinceEpoch() + 60000 * minutes;
     }
     void loseDevice()
     {
@@ -68,6 +72,7 @@ private slots:
     void readingsBecomeReportInItsFolder();
     void silenceIsToldOnceAndEndsWithAReading_data();
     void silenceIsToldOnceAndEndsWithAReading();
+    void silenceIsToldByTheRunningProgram();
     void endClosesThePortAndStopsRetrying();
 };
 
@@ -290,23 +295,39 @@ void TestStation::readingsBecomeReportInItsFolder()
 
 void TestStation::silenceIsToldOnceAndEndsWithAReading_data()
 {
-    QTest::addColumn<int>("readingAtMinute"); // -1: none since the port opened
+    QTest::addColumn<int>("arrivesAtMinute"); // -1: nothing since the port opened
+    QTest::addColumn<QString>("arriving");
+    QTest::addColumn<int>("wallStepMinutes");
+    QTest::addColumn<bool>("endedBySet"); // else by a reading
     QTest::addColumn<QString>("last");
-    QTest::newRow("never a reading") << -1 << "none came since it was opened";
-    QTest::newRow("readings, then none") << 3 << "the last reading came at 06 12 2026 14:08:09";
+    const QString line = "1=20.0deg2=50\r\n";
+    const QString none = "none came since it was opened";
+    QTest::newRow("never a reading") << -1 << "" << 0 << false << none;
+    QTest::newRow("readings, then none")
+        << 3 << line << 0 << false << "the last reading came at 06 12 2026 14:08:09";
+    QTest::newRow("bytes, but never a whole line") << 3 << "1=20.0deg2=5" << 0 << false << none;
+    QTest::newRow("wall clock set back an hour")
+        << 3 << line << -60 << false << "the last reading came at 06 12 2026 13:08:09";
+    QTest::newRow("wall clock set forward an hour") << -1 << "" << 60 << false << none;
+    QTest::newRow("ended by choosing a port") << -1 << "" << 0 << true << none;
 }
 
 void TestStation::silenceIsToldOnceAndEndsWithAReading()
 {
-    QFETCH(int, readingAtMinute);
+    QFETCH(int, arrivesAtMinute);
+    QFETCH(QString, arriving);
+    QFETCH(int, wallStepMinutes);
+    QFETCH(bool, endedBySet);
     QFETCH(QString, last);
-    const int quietFrom = std::max(readingAtMinute, 0);
+    const bool reading = arriving.endsWith("\r\n");
+    const int quietFrom = reading ? arrivesAtMinute : 0;
 
     Rig rig;
     rig.station.openStoredPort();
-    if (readingAtMinute >= 0) {
-        rig.minutesLater(readingAtMinute);
-        rig.port.arrive("1=20.0deg2=50\r\n");
+    rig.wallStepMinutes = wallStepMinutes;
+    if (arrivesAtMinute >= 0) {
+        rig.minutesLater(arrivesAtMinute);
+        rig.port.arrive(arriving);
         rig.port.arrive("");
     }
     rig.minutesLater(quietFrom + 4);
@@ -317,27 +338,44 @@ void TestStation::silenceIsToldOnceAndEndsWithAReading()
     rig.station.checkSilence();
     rig.minutesLater(quietFrom + 9);
     rig.station.checkSilence();
-    const QString at =
-        QLocale::c().toString(Start.addSecs(60 * (quietFrom + 5)), "dd MM yyyy hh:mm:ss ");
+    const QString at = QLocale::c().toString(Start.addSecs(60 * (quietFrom + 5 + wallStepMinutes)),
+                                             "dd MM yyyy hh:mm:ss ");
     QCOMPARE(rig.view.notices,
              QStringList{at + "Com1 silent | " + at +
                          "Com1 (/dev/fake1) is open but has sent no reading for 5 minutes; " +
                          last});
     // Nothing is taken back: the readings shown and the report stay as they were.
-    QCOMPARE(rig.view.labelText(Label::Temperature), readingAtMinute < 0 ? "" : "20.0");
+    QCOMPARE(rig.view.labelText(Label::Temperature), reading ? "20.0" : "");
 
-    rig.port.arrive("1=21.0deg2=51\r\n");
-    rig.port.arrive("");
+    if (endedBySet) {
+        rig.station.portChosen();
+    } else {
+        rig.port.arrive("1=21.0deg2=51\r\n");
+        rig.port.arrive("");
+    }
     QVERIFY(!rig.station.isSilent());
     QCOMPARE(rig.view.notices.size(), 2);
-    QVERIFY2(rig.view.notices.last().contains("Com1 back | "), qPrintable(rig.view.notices.last()));
-    QCOMPARE(rig.view.labelText(Label::Temperature), QString("21.0"));
+    const QString ended = endedBySet ? "Com1 chosen | " : "Com1 back | ";
+    QVERIFY2(rig.view.notices.last().contains(ended), qPrintable(rig.view.notices.last()));
 
     // A lost port is not silent: its silence counts from when it works again.
     rig.loseDevice();
     rig.minutesLater(quietFrom + 30);
     rig.station.checkSilence();
     QVERIFY(!rig.station.isSilent());
+}
+
+// Nothing calls the check here: the running program tells a sensor silent from the start.
+void TestStation::silenceIsToldByTheRunningProgram()
+{
+    Rig rig;
+    SystemClock clock;
+    Station station(rig.state, *rig.settings, rig.port, clock, rig.view, rig.messages);
+    station.setSilenceLimit(50);
+    station.openStoredPort();
+    QTRY_VERIFY_WITH_TIMEOUT(station.isSilent(), 5000);
+    QVERIFY2(rig.view.notices.value(0).contains(" Com1 silent | "),
+             qPrintable(rig.view.notices.value(0)));
 }
 
 void TestStation::endClosesThePortAndStopsRetrying()

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -17,6 +18,9 @@ public:
     virtual QDateTime now() const = 0;
     // The same moment as milliseconds since 1970 UTC: cheap enough to take for every reading.
     virtual qint64 msecsSinceEpoch() const { return now().toMSecsSinceEpoch(); }
+    // Milliseconds on a clock that only ever runs forward, whatever the wall clock is set to:
+    // for how long something took.
+    virtual qint64 monotonicMs() const { return msecsSinceEpoch(); }
 };
 
 class SystemClock : public Clock {
@@ -24,6 +28,12 @@ public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
     // Without the local time zone, which the system looks up anew each time.
     qint64 msecsSinceEpoch() const override { return QDateTime::currentMSecsSinceEpoch(); }
+    qint64 monotonicMs() const override
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
 };
 
 // Writes the weather report wxnow.txt (a date-time line and an APRS-style weather line) and
@@ -48,6 +58,10 @@ public:
     // part. A report that cannot be written is shown in the status line and the program goes on.
     void FileWrite(double temperatureF, std::int16_t humidity);
 
+    // Why the report cannot go into the folder ("does not exist", "cannot be written: ..."), or
+    // nothing where it can: a new file can be made there, or the report there may be rewritten.
+    static QString folderProblem(const QString& folder);
+
     // The date and time that begins a line of the status label, with the user's own time
     // separator: only a person reads it.
     static QString statusStamp(const QDateTime& at);
@@ -57,6 +71,7 @@ public:
 
 private:
     bool write(const QString& path, const QByteArray& bytes, QString& reason);
+    static bool replaceUnwritable(const QString& path, const QByteArray& bytes, QString& reason);
 
     ProgramState& m_state;
     MainView& m_view;

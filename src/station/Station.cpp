@@ -11,6 +11,8 @@
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
+#include <utility>
+
 Station::Station(ProgramState& state, SettingsStore& settings, SerialControl& port,
                  const Clock& clock, MainView& view, MessageBoxes& messages,
                  ReportWriter::FileFactory makeReportFile, QObject* parent)
@@ -36,8 +38,8 @@ Station::Station(ProgramState& state, SettingsStore& settings, SerialControl& po
 
 void Station::openStoredPort()
 {
-    m_lastHeard = m_clock.msecsSinceEpoch();
-    m_silenceTimer.start(SilenceLimitMs);
+    m_lastHeard = m_clock.monotonicMs();
+    m_silenceTimer.start(m_silenceLimitMs);
     const QString storedPort = m_settings.GetSetting(SettingsKeys::Section, SettingsKeys::CommPort,
                                                      SettingsKeys::CommPortDefault);
     try {
@@ -73,11 +75,17 @@ void Station::openStoredPort()
 
 void Station::portChosen()
 {
+    // A dialog ended by the program's own end (a signal) chose nothing.
+    if (m_ended)
+        return;
     m_recovery.update();
     if (m_port.PortOpen() && !m_state.portFault) {
-        m_lastHeard = m_clock.msecsSinceEpoch();
-        m_silent = false;
-        m_silenceTimer.start(SilenceLimitMs);
+        m_lastHeard = m_clock.monotonicMs();
+        m_silenceTimer.start(m_silenceLimitMs);
+        // The silence was the old port's, or the old sensor's: the status line stops saying it.
+        if (std::exchange(m_silent, false))
+            notice(QStringLiteral("chosen"),
+                   portName() + QStringLiteral(" was chosen; its readings are awaited"));
     }
 }
 
@@ -109,12 +117,12 @@ void Station::onComm()
 
 void Station::heard()
 {
-    m_lastHeard = m_clock.msecsSinceEpoch();
+    m_lastHeard = m_clock.monotonicMs();
     m_lastReading = m_lastHeard;
     if (!m_silent)
         return;
     m_silent = false;
-    m_silenceTimer.start(SilenceLimitMs);
+    m_silenceTimer.start(m_silenceLimitMs);
     notice(QStringLiteral("back"), portName() + QStringLiteral(" sends readings again"));
 }
 
@@ -122,27 +130,28 @@ void Station::checkSilence()
 {
     if (m_ended || m_silent)
         return;
-    const qint64 now = m_clock.msecsSinceEpoch();
+    const qint64 now = m_clock.monotonicMs();
     // A closed port is told as lost or missing; its silence counts from when it works again.
     if (!m_port.PortOpen() || m_state.portFault)
         m_lastHeard = now;
     const qint64 quiet = now - m_lastHeard;
-    if (quiet < SilenceLimitMs) {
-        m_silenceTimer.start(int(std::min<qint64>(SilenceLimitMs - quiet, SilenceLimitMs)));
+    if (quiet < m_silenceLimitMs) {
+        m_silenceTimer.start(int(std::min<qint64>(m_silenceLimitMs - quiet, m_silenceLimitMs)));
         return;
     }
     // Told once; the window and the report are left as they are, old: what an old report
     // means is for the beacon software to decide.
     m_silent = true;
-    const QString last =
-        m_lastReading != 0
-            ? QStringLiteral("the last reading came at ") +
-                  ReportWriter::statusStamp(QDateTime::fromMSecsSinceEpoch(m_lastReading))
-            : QStringLiteral("none came since it was opened");
+    // The wall clock only names the time, as long ago as the monotonic clock says.
+    const QString last = m_lastReading >= 0
+                             ? QStringLiteral("the last reading came at ") +
+                                   ReportWriter::statusStamp(QDateTime::fromMSecsSinceEpoch(
+                                       m_clock.msecsSinceEpoch() - (now - m_lastReading)))
+                             : QStringLiteral("none came since it was opened");
     notice(QStringLiteral("silent"),
            portName() +
                QStringLiteral(" is open but has sent no reading for %1 minutes; ")
-                   .arg(SilenceLimitMs / 60000) +
+                   .arg(m_silenceLimitMs / 60000) +
                last);
 }
 
@@ -164,9 +173,9 @@ void Station::onReconnected()
         m_settings.SaveSetting(SettingsKeys::Section, SettingsKeys::CommPort,
                                QString::number(m_port.CommPort()));
     });
-    m_lastHeard = m_clock.msecsSinceEpoch();
+    m_lastHeard = m_clock.monotonicMs();
     m_silent = false;
-    m_silenceTimer.start(SilenceLimitMs);
+    m_silenceTimer.start(m_silenceLimitMs);
     notice(QStringLiteral("back"), portName() + QStringLiteral(" is back"));
     m_messages.closePortFaultReports();
 }

@@ -48,6 +48,8 @@ public:
     // Runs by itself; public so that the clock can be moved on in tests.
     void checkSilence();
     bool isSilent() const { return m_silent; }
+    // For tests of the running flow, which cannot wait five minutes.
+    void setSilenceLimit(int milliseconds) { m_silenceLimitMs = milliseconds; }
 
     PortRecovery& portRecovery() { return m_recovery; }
 
@@ -75,9 +77,11 @@ private:
     PortRecovery m_recovery;
     QTimer m_silenceTimer;
     // When the port was last heard from: its last complete line, or its opening; and when the
-    // last line came, 0 for none. Milliseconds since 1970.
+    // last line came, -1 for none. On the monotonic clock, so that setting the wall clock
+    // (an NTP step) neither hastens nor delays the silence notice.
     qint64 m_lastHeard = 0;
-    qint64 m_lastReading = 0;
+    qint64 m_lastReading = -1;
+    int m_silenceLimitMs = SilenceLimitMs;
     bool m_silent = false;
     bool m_ended = false;
 };
