@@ -1,27 +1,13 @@
 #include "HeadlessApp.h"
 
+#include "StopSignals.h"
 #include "common/UnhandledError.h"
+#include "serial/LineSetup.h"
 #include "serial/PortDevice.h"
+#include "settings/SettingsKeys.h"
 #include "station/Log.h"
 
 #include <QCoreApplication>
-
-#ifdef Q_OS_UNIX
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-// Written by the signal handler, read on the event loop: a signal handler may do no more.
-int signalSocket[2] = {-1, -1};
-
-void onStopSignal(int)
-{
-    const char stop = 1;
-    [[maybe_unused]] const ssize_t written = ::write(signalSocket[0], &stop, 1);
-}
-} // namespace
-#endif
 
 void LogView::setLabelText(Label label, const QString& text)
 {
@@ -67,12 +53,15 @@ HeadlessApp::HeadlessApp(const QString& reportFolder, bool readingsToo)
     if (!reportFolder.isEmpty())
         m_station.setReportFolder(reportFolder);
     UnhandledError::install([this](const KoraError& error) {
-        m_failed = true;
+        m_exitStatus = 1;
         m_messages.error(error);
         m_station.end();
         QCoreApplication::exit(1);
     });
-    stopOnSignals();
+    m_stopSignals = std::make_unique<StopSignals>([this] {
+        m_station.end();
+        QCoreApplication::exit(0);
+    });
 }
 
 HeadlessApp::~HeadlessApp()
@@ -82,26 +71,37 @@ HeadlessApp::~HeadlessApp()
 
 bool HeadlessApp::start()
 {
-    return UnhandledError::guard([this] { m_station.openStoredPort(); }) && !m_failed;
+    if (const QString problem = storedPortProblem(); !problem.isEmpty()) {
+        Log::line(problem);
+        m_exitStatus = NotConfigured;
+        return false;
+    }
+    return UnhandledError::guard([this] { m_station.openStoredPort(); }) && m_exitStatus == 0;
 }
 
-void HeadlessApp::stopOnSignals()
+// A window lets the user choose another port; a service would wait for ever on a number that is
+// no port, writing no report, and is better ended with the fix in its log.
+QString HeadlessApp::storedPortProblem() const
 {
-#ifdef Q_OS_UNIX
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalSocket) != 0)
-        return;
-    m_signalNotifier = std::make_unique<QSocketNotifier>(signalSocket[1], QSocketNotifier::Read);
-    QObject::connect(m_signalNotifier.get(), &QSocketNotifier::activated, [this] {
-        char stop;
-        [[maybe_unused]] const ssize_t read = ::read(signalSocket[1], &stop, 1);
-        m_station.end();
-        QCoreApplication::exit(0);
-    });
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-#endif
+    const QString stored = m_settings.GetSetting(SettingsKeys::Section, SettingsKeys::CommPort,
+                                                 SettingsKeys::CommPortDefault);
+    if (stored.isEmpty())
+        return {};
+    try {
+        const short port = LineSetup::storedPortNumber(stored);
+        if (port >= SerialControl::FirstPort && port <= SerialControl::LastPort)
+            return {};
+    } catch (const KoraError&) {
+    }
+    const QString device =
+        m_settings.keptInRegistry() ? QStringLiteral("COM17") : QStringLiteral("/dev/ttyUSB0");
+    const QString first = QString::number(SerialControl::FirstPort);
+    return SettingsKeys::CommPort + u'=' + stored + QStringLiteral(" in [") +
+           SettingsKeys::Section + QStringLiteral("] of ") + m_settings.fileName() +
+           QStringLiteral(" is no port: it must be a number from ") + first +
+           QStringLiteral(" to ") + QString::number(SerialControl::LastPort) +
+           QStringLiteral(". For a device such as ") + device + QStringLiteral(", set ") +
+           SettingsKeys::CommPort + u'=' + first + QStringLiteral(" and map ") +
+           SettingsKeys::portKey(SerialControl::FirstPort) + u'=' + device +
+           QStringLiteral(" in [") + SettingsKeys::PortsSection + QStringLiteral("].");
 }

@@ -9,8 +9,9 @@
 #include "station/Station.h"
 
 #include <QMap>
-#include <QSocketNotifier>
 #include <memory>
+
+class StopSignals;
 
 // What a window would show, told to the log instead: every change of the status line with its
 // whole text, and every message box. Nothing per reading, unless asked for.
@@ -40,21 +41,28 @@ public:
 };
 
 // KORA without a screen: the same station, settings and report, on a QCoreApplication. It ends
-// with status 0 on SIGTERM or SIGINT, having closed the port, and with 1 on an error that would
-// end the window too.
+// with status 0 on SIGTERM, SIGINT or SIGHUP, having closed the port, with 1 on an error that
+// would end the window too, and with NotConfigured at start-up when the stored port number is no
+// port: without a window nobody could choose another one.
 class HeadlessApp {
 public:
+    // The status of a service that cannot run as it is set up (as init scripts number it).
+    static constexpr int NotConfigured = 6;
+
     HeadlessApp(const QString& reportFolder, bool readingsToo);
     ~HeadlessApp();
 
-    // Opens the port. False when an error ended the program already.
+    // Opens the port. False when the program is to end already, with exitStatus().
     bool start();
-    int exitStatus(int eventLoopStatus) const { return m_failed ? 1 : eventLoopStatus; }
+    int exitStatus(int eventLoopStatus = 0) const
+    {
+        return m_exitStatus != 0 ? m_exitStatus : eventLoopStatus;
+    }
 
 private:
-    void stopOnSignals();
+    QString storedPortProblem() const;
 
-    bool m_failed = false;
+    int m_exitStatus = 0;
     ProgramState m_state;
     SettingsStore m_settings;
     SystemClock m_clock;
@@ -62,5 +70,5 @@ private:
     LogView m_view;
     LogMessages m_messages;
     Station m_station;
-    std::unique_ptr<QSocketNotifier> m_signalNotifier;
+    std::unique_ptr<StopSignals> m_stopSignals;
 };

@@ -1,5 +1,6 @@
 #include "KoraApp.h"
 
+#include "StopSignals.h"
 #include "common/UnhandledError.h"
 #include "serial/PortDevice.h"
 
@@ -18,12 +19,26 @@ KoraApp::KoraApp(const QString& reportFolder)
         m_messages.error(error);
         QCoreApplication::exit(1);
     });
+    m_stopSignals = std::make_unique<StopSignals>([this] {
+        m_stopped = true;
+        m_frmMain.exitCommand();
+    });
 }
+
+KoraApp::~KoraApp() = default;
 
 bool KoraApp::start()
 {
     if (!UnhandledError::guard([this] { m_frmMain.load(); }) || m_failed)
         return false;
-    m_frmMain.show();
+    // Ended while a start-up box waited for its click.
+    if (!m_stopped)
+        m_frmMain.show();
     return true;
+}
+
+int KoraApp::exec()
+{
+    const int status = m_stopped ? 0 : QCoreApplication::exec();
+    return m_failed ? 1 : status;
 }

@@ -7,17 +7,23 @@
 #include "ui/FrmMain.h"
 #include "ui/QtMessageBoxes.h"
 
+#include <memory>
+
+class StopSignals;
+
 // The running program: its state, settings, port and main window, wired together.
 class KoraApp {
 public:
     // The report goes into reportFolder, or the working folder when it is empty.
     explicit KoraApp(const QString& reportFolder = {});
+    ~KoraApp();
 
     // Loads and shows the main window. False when start-up failed; the error has been
     // reported and the program should end with a non-zero status.
     bool start();
-    // Non-zero once an unhandled error has ended the program.
-    int exitStatus(int eventLoopStatus) const { return m_failed ? 1 : eventLoopStatus; }
+    // Runs the event loop, unless a signal ended the program already during start-up; non-zero
+    // once an unhandled error has ended the program.
+    int exec();
 
     FrmMain& mainWindow() { return m_frmMain; }
 
@@ -29,4 +35,6 @@ private:
     SystemClock m_clock;
     QtSerialControl m_port;
     FrmMain m_frmMain;
+    bool m_stopped = false;
+    std::unique_ptr<StopSignals> m_stopSignals;
 };

@@ -38,7 +38,7 @@ int main(int argc, char* argv[])
         Log::takeQtMessages();
         HeadlessApp kora(line.reportFolder, line.verbose);
         if (!kora.start())
-            return 1;
+            return kora.exitStatus();
         return kora.exitStatus(app.exec());
     }
 
@@ -50,5 +50,5 @@ int main(int argc, char* argv[])
     KoraApp kora(line.reportFolder);
     if (!kora.start())
         return 1;
-    return kora.exitStatus(app.exec());
+    return kora.exec();
 }

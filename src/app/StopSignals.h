@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QSocketNotifier>
+#include <functional>
+#include <memory>
+
+// A shutdown, a logout, `kill` (SIGTERM), a closed terminal (SIGHUP) and Ctrl+C (SIGINT) end the
+// program as its own exit does: the given step runs on the event loop, where the port can be
+// closed, its lock removed and the window's position kept. Systems without such signals are
+// left as they are.
+class StopSignals {
+public:
+    explicit StopSignals(std::function<void()> stop);
+    ~StopSignals();
+
+private:
+    std::function<void()> m_stop;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
