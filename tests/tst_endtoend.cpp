@@ -1,4 +1,6 @@
+#include "HeadlessApp.h"
 #include "Pty.h"
+#include "common/UnhandledError.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -7,6 +9,8 @@
 #include <QtTest>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -74,7 +78,11 @@ class TestEndToEnd : public QObject {
             m_kora.setProcessChannelMode(QProcess::SeparateChannels);
             m_kora.setStandardErrorFile(m_dir.filePath("log"));
         } else {
-            env.insert("QT_QPA_PLATFORM", "offscreen");
+            // Qt's own option, which must reach Qt: no display is there to fall back on.
+            for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+                env.remove(display);
+            arguments << "-platform"
+                      << "offscreen";
             m_kora.setStandardErrorFile(QString());
             m_kora.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         }
@@ -87,6 +95,7 @@ class TestEndToEnd : public QObject {
             // The build tree may sit where nobody cannot reach it; the program needs only
             // the system's libraries.
             const QString binary = m_dir.filePath("kora");
+            QFile::remove(binary);
             QVERIFY(QFile::copy(KORA_BINARY, binary));
             for (const QString& path :
                  {m_dir.path(), m_dir.filePath("config"), m_dir.filePath("config/KORA"), com1})
@@ -144,19 +153,23 @@ private slots:
     void cleanup();
     void reportFromThreeHundredSensorLines_data();
     void reportFromThreeHundredSensorLines();
-    void reportByUserWhoMayWriteOnlyTheFile();
+    void reportByUserWhoMayNotWriteAll_data();
+    void reportByUserWhoMayNotWriteAll();
     void staysUpWithoutItsDevice();
     void staysIdleAfterItsDeviceIsLost();
     void readingsResumeWhenTheDeviceIsBack_data();
     void readingsResumeWhenTheDeviceIsBack();
     void commandLine_data();
     void commandLine();
-    void headlessEndsOnSignals_data();
-    void headlessEndsOnSignals();
+    void endsOnSignals_data();
+    void endsOnSignals();
+    void headlessErrorEndsWithOne();
     void headlessGoesOnWithoutItsLog_data();
     void headlessGoesOnWithoutItsLog();
     void headlessReportFolderGoesAndComesBack();
     void simulatorSendsSensorLines();
+    void simulatorEndsOnSignalsWhenNobodyReads_data();
+    void simulatorEndsOnSignalsWhenNobodyReads();
 };
 
 void TestEndToEnd::cleanup()
@@ -197,19 +210,30 @@ void TestEndToEnd::reportFromThreeHundredSensorLines()
     }
 }
 
-void TestEndToEnd::reportByUserWhoMayWriteOnlyTheFile()
+void TestEndToEnd::reportByUserWhoMayNotWriteAll_data()
 {
+    QTest::addColumn<int>("reportMode");
+    QTest::addColumn<int>("folderMode");
     // The beacon software's folder belongs to someone else; only wxnow.txt was made writable.
+    QTest::newRow("only the report may be written") << 0666 << 0555;
+    // A report of root's, left by a test run of an administrator: a new one takes its place.
+    QTest::newRow("only the folder may be written") << 0644 << 0777;
+}
+
+void TestEndToEnd::reportByUserWhoMayNotWriteAll()
+{
+    QFETCH(int, reportMode);
+    QFETCH(int, folderMode);
     Pty pty;
-    QDir(m_dir.filePath("work")).removeRecursively();
+    const QString work = m_dir.filePath("work");
+    QDir(work).removeRecursively();
     QDir(m_dir.path()).mkpath("work");
-    QFile report(m_dir.filePath("work/wxnow.txt"));
+    QFile report(work + "/wxnow.txt");
     QVERIFY(report.open(QIODevice::WriteOnly));
     report.close();
-    QVERIFY(report.setPermissions(QFile::Permissions(0x6666)));
-    QVERIFY(QFile::setPermissions(m_dir.filePath("work"), QFile::Permissions(0x5555)));
-    auto restore = qScopeGuard(
-        [&] { QFile::setPermissions(m_dir.filePath("work"), QFile::Permissions(0x7777)); });
+    QCOMPARE(::chmod(QFile::encodeName(report.fileName()).constData(), mode_t(reportMode)), 0);
+    QCOMPARE(::chmod(QFile::encodeName(work).constData(), mode_t(folderMode)), 0);
+    auto restore = qScopeGuard([&] { ::chmod(QFile::encodeName(work).constData(), 0777); });
 
     // A program killed by an earlier test leaves its lock on the device name behind, and
     // another user may not take over a lock that root left.
@@ -218,8 +242,9 @@ void TestEndToEnd::reportByUserWhoMayWriteOnlyTheFile()
     QTRY_VERIFY_WITH_TIMEOUT(holds(m_kora.processId(), pty.deviceName()), 10000);
     const QByteArray bytes = sendUntilReport(pty, "1=22.5deg2=45\r\n");
     QVERIFY2(isReport(bytes, "000/000g000t073r000p000P000h45b000000w"), bytes.constData());
-    QCOMPARE(QDir(m_dir.filePath("work")).entryList(QDir::Files | QDir::Hidden),
-             QStringList{"wxnow.txt"});
+    QCOMPARE(QDir(work).entryList(QDir::Files | QDir::Hidden), QStringList{"wxnow.txt"});
+    // Still for everyone to read.
+    QVERIFY(QFileInfo(report.fileName()).permissions() & QFile::ReadOther);
 }
 
 void TestEndToEnd::staysUpWithoutItsDevice()
@@ -344,31 +369,61 @@ void TestEndToEnd::readingsResumeWhenTheDeviceIsBack()
 void TestEndToEnd::commandLine_data()
 {
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("commPort"); // stored in the settings
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("firstLine"); // of standard error, else of standard output
+    QTest::addColumn<QString>("firstLine"); // its start, of standard error, else of standard output
     QTest::newRow("unknown option")
-        << QStringList{"--headless", "--colour"} << 2 << "kora: Unknown option 'colour'.";
-    QTest::newRow("missing value") << QStringList{"--headless", "--report-dir"} << 2
+        << QStringList{"--headless", "--colour"} << "" << 2 << "kora: Unknown option 'colour'.";
+    QTest::newRow("missing value") << QStringList{"--headless", "--report-dir"} << "" << 2
                                    << "kora: Missing value after '--report-dir'.";
     QTest::newRow("no such report folder")
-        << QStringList{"--headless", "--report-dir", "/nonexistent/beacon"} << 2
+        << QStringList{"--headless", "--report-dir", "/nonexistent/beacon"} << "" << 2
         << "kora: The report folder '/nonexistent/beacon' does not exist.";
-    QTest::newRow("an argument") << QStringList{"wxnow.txt"} << 2
+    QTest::newRow("a file as the report folder")
+        << QStringList{"--headless", "--report-dir", "/etc/passwd"} << "" << 2
+        << "kora: The report folder '/etc/passwd' is not a folder.";
+    // No file can be made there, not even by root; the reason follows.
+    QTest::newRow("a report folder that cannot be written")
+        << QStringList{"--headless", "--report-dir", "/sys/kernel"} << "" << 2
+        << "kora: The report folder '/sys/kernel' cannot be written: ";
+    QTest::newRow("an argument") << QStringList{"wxnow.txt"} << "" << 2
                                  << "kora: Unexpected argument 'wxnow.txt'.";
+    // Qt's options are passed over, and only what is KORA's own is read.
+    QTest::newRow("Qt's options")
+        << QStringList{"-style",       "fusion",
+                       "--reverse",    "-stylesheet=a.qss",
+                       "--report-dir", "/nonexistent/beacon"}
+        << "" << 2 << "kora: The report folder '/nonexistent/beacon' does not exist.";
+    QTest::newRow("Qt's options without a window")
+        << QStringList{"--headless", "-style", "fusion"} << "" << 2
+        << "kora: The option '-style' is for the window; there is none with --headless.";
+    // Without a window nobody could choose another port: the service ends, and says how to
+    // mend it.
+    for (const char* stored : {"/dev/ttyUSB0", "COM3", "17", "0"})
+        QTest::newRow(qPrintable(QString("stored port %1").arg(stored)))
+            << QStringList{"--headless"} << stored << int(HeadlessApp::NotConfigured)
+            << QString("CommPort=%1 in [Properties] of ").arg(stored);
     // Neither needs a display.
-    QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: kora [options]";
-    QTest::newRow("version") << QStringList{"--version"} << 0 << "kora 0.0.1";
+    QTest::newRow("help") << QStringList{"--help"} << "" << 0 << "Usage: kora [options]";
+    QTest::newRow("version") << QStringList{"--version"} << "" << 0 << "kora 0.0.1";
 }
 
 void TestEndToEnd::commandLine()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QString, commPort);
     QFETCH(int, exitCode);
     QFETCH(QString, firstLine);
+    QDir(m_dir.path()).mkpath("config/KORA");
+    QFile conf(m_dir.filePath("config/KORA/KORA.conf"));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("[Properties]\nCommPort=" + commPort.toLocal8Bit() + "\n");
+    conf.close();
     QProcess kora;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(display);
+    env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
     kora.setProcessEnvironment(env);
     kora.start(KORA_BINARY, arguments);
     QVERIFY(kora.waitForFinished(5000));
@@ -376,49 +431,75 @@ void TestEndToEnd::commandLine()
     QCOMPARE(kora.exitCode(), exitCode);
     const QByteArray out = kora.readAllStandardOutput();
     const QByteArray error = kora.readAllStandardError();
-    QCOMPARE(QString::fromUtf8(exitCode ? error : out).section('\n', 0, 0), firstLine);
-    if (exitCode) // then the usage
+    const QStringList lines = QString::fromUtf8(exitCode ? error : out).split('\n');
+    QVERIFY2(lines[0].startsWith(firstLine), qPrintable(lines[0]));
+    QVERIFY2(lines[0].size() > firstLine.size() || !firstLine.endsWith(' '), qPrintable(lines[0]));
+    if (exitCode == 2) // then the usage
         QVERIFY2(error.contains("\nUsage: kora [options]\n") && out.isEmpty(), error.constData());
+    if (exitCode == HeadlessApp::NotConfigured) // one line, with the fix
+        QVERIFY2(lines.size() == 2 && lines[0].contains(" map Com1=/dev/ttyUSB0 in [Ports]"),
+                 error.constData());
     if (arguments == QStringList{"--help"}) {
         for (const char* option : {"--headless", "--report-dir <folder>", "--verbose", "--version"})
             QVERIFY2(out.contains(option), option);
     }
 }
 
-void TestEndToEnd::headlessEndsOnSignals_data()
+void TestEndToEnd::endsOnSignals_data()
 {
+    QTest::addColumn<bool>("headless");
     QTest::addColumn<int>("signal");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
+    for (const bool headless : {true, false}) {
+        const char* face = headless ? "headless" : "window";
+        QTest::addRow("%s, SIGTERM", face) << headless << int(SIGTERM);
+        QTest::addRow("%s, SIGINT", face) << headless << int(SIGINT);
+        QTest::addRow("%s, SIGHUP", face) << headless << int(SIGHUP);
+    }
 }
 
-void TestEndToEnd::headlessEndsOnSignals()
+// A shutdown, a logout or kill ends the program as its own exit does: the port closed, its lock
+// gone (another user could not open the device otherwise), the window's position kept.
+void TestEndToEnd::endsOnSignals()
 {
+    QFETCH(bool, headless);
     QFETCH(int, signal);
     Pty pty;
-    startKora(pty.deviceName(), false, true);
+    startKora(pty.deviceName(), false, headless);
     QTRY_VERIFY_WITH_TIMEOUT(holds(m_kora.processId(), pty.deviceName()), 10000);
     QVERIFY(pty.write("1=22.5deg2=45\r\n"));
     QVERIFY(pty.waitUntilRead());
+    const QString lock = "/var/lock/LCK.." + pty.deviceName().mid(5).replace('/', '_');
+    const bool locked = QFile::exists(lock);
     QElapsedTimer ending;
     ending.start();
     ::kill(pid_t(m_kora.processId()), signal);
-    QVERIFY(m_kora.waitForFinished(1000));
-    QVERIFY2(ending.elapsed() < 1000, qPrintable(QString::number(ending.elapsed())));
+    QVERIFY(m_kora.waitForFinished(2000));
+    QVERIFY2(ending.elapsed() < 2000, qPrintable(QString::number(ending.elapsed())));
     QCOMPARE(m_kora.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_kora.exitCode(), 0);
+    QVERIFY(!locked || !QFile::exists(lock));
     // Without a window there is no position to keep.
     QSettings settings(m_dir.filePath("config/KORA/KORA.conf"), QSettings::IniFormat);
-    QVERIFY2(!settings.contains("Properties/Top") && !settings.contains("Properties/Left"),
-             qPrintable(settings.allKeys().join(' ')));
+    QCOMPARE(settings.contains("Properties/Top"), !headless);
+    QCOMPARE(settings.contains("Properties/Left"), !headless);
+}
+
+void TestEndToEnd::headlessErrorEndsWithOne()
+{
+    HeadlessApp kora(QString(), false);
+    UnhandledError::raise(KoraError(ErrorNumber::Internal, "a fault"));
+    QCOMPARE(kora.exitStatus(0), 1);
 }
 
 void TestEndToEnd::headlessGoesOnWithoutItsLog_data()
 {
     QTest::addColumn<QString>("standardError");
     QTest::newRow("closed") << "closed";
-    QTest::newRow("a full pipe") << "full";
-    QTest::newRow("a pipe whose reader has gone") << "broken";
+    QTest::newRow("a full pipe") << "full pipe";
+    // As a shell or journald hands it over: a write to it would wait for room.
+    QTest::newRow("a full blocking pipe") << "full blocking pipe";
+    QTest::newRow("a full blocking socket") << "full blocking socket";
+    QTest::newRow("a pipe whose reader has gone") << "broken pipe";
 }
 
 // Logging never holds up the readings: every reading is logged, to a standard error that takes
@@ -451,11 +532,17 @@ void TestEndToEnd::headlessGoesOnWithoutItsLog()
     } else {
         // The program inherits this process's standard error, pointed at the pipe meanwhile.
         int ends[2];
-        QCOMPARE(::pipe2(ends, O_NONBLOCK | O_CLOEXEC), 0);
+        if (standardError.endsWith("socket"))
+            QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+        else
+            QCOMPARE(::pipe2(ends, O_CLOEXEC), 0);
+        QCOMPARE(::fcntl(ends[1], F_SETFL, O_NONBLOCK), 0);
         const char filler[4096] = {};
-        while (standardError == "full" && ::write(ends[1], filler, sizeof filler) > 0) {
+        while (standardError.startsWith("full") && ::write(ends[1], filler, sizeof filler) > 0) {
         }
-        if (standardError == "broken")
+        if (standardError.contains("blocking"))
+            QCOMPARE(::fcntl(ends[1], F_SETFL, 0), 0);
+        if (standardError == "broken pipe")
             ::close(ends[0]);
         const int saved = ::dup(STDERR_FILENO);
         ::dup2(ends[1], STDERR_FILENO);
@@ -527,6 +614,31 @@ void TestEndToEnd::simulatorSendsSensorLines()
     }
     QCOMPARE(received, QByteArray("1=-5.5deg2=80\r\n1=-5.5deg2=80\r\n1=-5.5deg2=80\r\n"));
     QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 0);
+}
+
+void TestEndToEnd::simulatorEndsOnSignalsWhenNobodyReads_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+void TestEndToEnd::simulatorEndsOnSignalsWhenNobodyReads()
+{
+    QFETCH(int, signal);
+    QProcess sim;
+    auto stop = qScopeGuard([&] {
+        sim.kill();
+        sim.waitForFinished();
+    });
+    // Long writes, back to back, that the terminal soon has no room for.
+    sim.start(KORA_SIM_BINARY, {"--interval", "0", "--burst", "500"});
+    QVERIFY(sim.waitForReadyRead(5000));
+    QTest::qWait(300);
+    ::kill(pid_t(sim.processId()), signal);
+    QVERIFY(sim.waitForFinished(1000));
+    QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
     QCOMPARE(sim.exitCode(), 0);
 }
 

@@ -207,6 +207,9 @@ void TestReportWriter::dateAndTimeLines_data()
     // other programs, never does.
     QTest::newRow("Finnish") << "fi_FI"
                              << "01 03 2027 09.05.04 ";
+    // Digits as the report's, not the locale's own (Arabic-Indic).
+    QTest::newRow("Arabic") << "ar_EG"
+                            << "01 03 2027 09:05:04 ";
 }
 
 void TestReportWriter::dateAndTimeLines()

@@ -1,11 +1,49 @@
 #include "CommandLine.h"
 
 #include "common/Version.h"
+#include "measurement/ReportWriter.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cstdio>
+
+namespace {
+enum class QtOption { None, Alone, WithValue };
+
+// The standard options of Qt's window system support (QGuiApplication, QApplication and the X11
+// platform), written with one dash or two, a value after them or after "=".
+QtOption qtOption(const QString& argument)
+{
+    static const QStringList alone = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                                      QStringLiteral("nograb"), QStringLiteral("dograb"),
+                                      QStringLiteral("sync")};
+    static const QStringList withValue = {QStringLiteral("platform"),
+                                          QStringLiteral("platformpluginpath"),
+                                          QStringLiteral("platformtheme"),
+                                          QStringLiteral("plugin"),
+                                          QStringLiteral("qwindowgeometry"),
+                                          QStringLiteral("qwindowicon"),
+                                          QStringLiteral("qwindowtitle"),
+                                          QStringLiteral("session"),
+                                          QStringLiteral("style"),
+                                          QStringLiteral("stylesheet"),
+                                          QStringLiteral("display"),
+                                          QStringLiteral("geometry"),
+                                          QStringLiteral("title"),
+                                          QStringLiteral("name"),
+                                          QStringLiteral("icon")};
+    if (!argument.startsWith(u'-'))
+        return QtOption::None;
+    QString name = argument.mid(argument.startsWith(QStringLiteral("--")) ? 2 : 1);
+    const qsizetype equals = name.indexOf(u'=');
+    if (equals >= 0)
+        return withValue.contains(name.left(equals)) ? QtOption::Alone : QtOption::None;
+    if (alone.contains(name))
+        return QtOption::Alone;
+    return withValue.contains(name) ? QtOption::WithValue : QtOption::None;
+}
+} // namespace
 
 CommandLine CommandLine::parse(const QStringList& arguments)
 {
@@ -30,13 +68,26 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     parser.addOptions({help, version, headless, reportDir, verbose});
 
     CommandLine line;
+    // Qt's own options are Qt's to read, and only a window has a use for them.
+    QStringList ours;
+    QStringList qtOptions;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QtOption option = qtOption(arguments[i]);
+        if (option == QtOption::None || i == 0) {
+            ours << arguments[i];
+            continue;
+        }
+        qtOptions << arguments[i];
+        if (option == QtOption::WithValue && i + 1 < arguments.size())
+            qtOptions << arguments[++i];
+    }
     // The program's own name, as the shell shows it.
     const QString program =
         arguments.isEmpty() ? QStringLiteral("kora") : QFileInfo(arguments.first()).fileName();
     line.usage = parser.helpText();
     line.usage.replace(QRegularExpression(QStringLiteral("^Usage: \\S*")),
                        QStringLiteral("Usage: ") + program);
-    if (!parser.parse(arguments)) {
+    if (!parser.parse(ours)) {
         line.outcome = Outcome::Error;
         line.text = parser.errorText();
         return line;
@@ -60,9 +111,21 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     line.headless = parser.isSet(headless);
     line.verbose = parser.isSet(verbose);
     line.reportFolder = parser.value(reportDir);
-    if (parser.isSet(reportDir) && !QFileInfo(line.reportFolder).isDir()) {
+    if (line.headless && !qtOptions.isEmpty()) {
         line.outcome = Outcome::Error;
-        line.text = QStringLiteral("The report folder '%1' does not exist.").arg(line.reportFolder);
+        line.text = QStringLiteral("The option '%1' is for the window; there is none with "
+                                   "--headless.")
+                        .arg(qtOptions.first());
+        return line;
+    }
+    if (parser.isSet(reportDir)) {
+        // Found out now rather than at the first report, five minutes on.
+        const QString problem = ReportWriter::folderProblem(line.reportFolder);
+        if (!problem.isEmpty()) {
+            line.outcome = Outcome::Error;
+            line.text =
+                QStringLiteral("The report folder '%1' %2.").arg(line.reportFolder, problem);
+        }
     }
     return line;
 }

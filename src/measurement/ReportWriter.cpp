@@ -9,8 +9,15 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QTemporaryFile>
 #include <QThread>
 #include <cstdlib>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cstdio>
+#endif
 
 namespace {
 const QString DateFormat = QStringLiteral("dd MM yyyy");
@@ -78,8 +85,14 @@ bool ReportWriter::write(const QString& path, const QByteArray& bytes, QString& 
         // reader never sees half a report. That needs a writable folder; where only the report
         // file itself may be written (set up for the beacon software), it is rewritten in place.
         file->setDirectWriteFallback(true);
-        if (!file->open(QIODevice::WriteOnly))
-            return failed(*file);
+        if (!file->open(QIODevice::WriteOnly)) {
+            failed(*file);
+            // Refused because the old report may not be written, left by another user (a test
+            // run as root): where the folder allows it, a new file still takes its place.
+            const QFileInfo old(path);
+            return old.exists() && !old.isDir() && !old.isWritable() &&
+                   replaceUnwritable(path, bytes, reason);
+        }
         // A disk that fills up may take only part of the report, and tell no
         // error: what did not land whole is not committed, and the old report stays.
         const bool written = file->write(bytes) == bytes.size();
@@ -115,6 +128,56 @@ bool ReportWriter::write(const QString& path, const QByteArray& bytes, QString& 
     if (inPlace.write(bytes) != bytes.size() || !inPlace.flush() || inPlace.size() != bytes.size())
         return failed(inPlace);
     return true;
+}
+
+bool ReportWriter::replaceUnwritable(const QString& path, const QByteArray& bytes, QString& reason)
+{
+    QTemporaryFile fresh(path + QStringLiteral(".XXXXXX"));
+    const auto failed = [&reason](const QString& why) {
+        reason += QStringLiteral(", and no new file can take its place: ") + why;
+        return false;
+    };
+    if (!fresh.open())
+        return failed(fresh.errorString());
+    if (fresh.write(bytes) != bytes.size() || !fresh.flush() || fresh.size() != bytes.size())
+        return failed(fresh.errorString());
+    // Readable by whoever could read the old report, the beacon software; and from now on
+    // writable by this program. (The 0x0700 bits are the current user's, not the owner's.)
+    const auto old = int(QFileInfo(path).permissions()) & 0x7077;
+    fresh.setPermissions(QFileDevice::Permissions(old) | QFileDevice::ReadOwner |
+                         QFileDevice::WriteOwner);
+    fresh.close();
+#ifdef Q_OS_WIN
+    const bool replaced =
+        ::MoveFileExW(
+            reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(fresh.fileName()).utf16()),
+            reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16()),
+            MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+    const bool replaced = std::rename(QFile::encodeName(fresh.fileName()).constData(),
+                                      QFile::encodeName(path).constData()) == 0;
+#endif
+    if (!replaced)
+        return failed(qt_error_string());
+    fresh.setAutoRemove(false);
+    return true;
+}
+
+QString ReportWriter::folderProblem(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (!info.exists())
+        return QStringLiteral("does not exist");
+    if (!info.isDir())
+        return QStringLiteral("is not a folder");
+    // Made and removed again at once.
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".kora-XXXXXX")));
+    if (probe.open())
+        return {};
+    // Set up for some beacon software: only the report itself may be written.
+    if (QFileInfo(QDir(folder).filePath(QString::fromLatin1(FileName))).isWritable())
+        return {};
+    return QStringLiteral("cannot be written: ") + probe.errorString();
 }
 
 void ReportWriter::FileWrite(double temperatureF, std::int16_t humidity)
