@@ -165,27 +165,36 @@ void TestQtSerialControl::openFailureNamesDeviceAndReason()
 void TestQtSerialControl::refusedDeviceIsToldWhy_data()
 {
     QTest::addColumn<bool>("unprivileged");
+    QTest::addColumn<int>("group"); // given to the device; -1 leaves it
     QTest::addColumn<QString>("reason");
-    QTest::newRow("busy") << false << "the device is busy: another program has it open";
+    QTest::newRow("busy") << false << -1 << "the device is busy: another program has it open";
     // The terminal belongs to root and its group (tty, or root in a container), which user
     // nobody is not in.
     QTest::newRow("no permission")
-        << true
+        << true << -1
         << "permission denied: the device belongs to the group %1 (add the user to it "
            "and log in again)";
+    QTest::newRow("no permission, a group without a name")
+        << true << 54321
+        << "permission denied: the device belongs to the group with the number 54321, which "
+           "has no name here (add the user to it and log in again)";
 }
 
 void TestQtSerialControl::refusedDeviceIsToldWhy()
 {
     QFETCH(bool, unprivileged);
+    QFETCH(int, group);
     QFETCH(QString, reason);
     Pty pty;
     QtSerialControl first(mapOne(pty.deviceName()));
     QtSerialControl second(mapOne(pty.deviceName()));
+    if (group >= 0 && (getgrgid(gid_t(group)) || ::chown(pty.deviceName().toLocal8Bit().constData(),
+                                                         uid_t(-1), gid_t(group))))
+        QSKIP("needs root, and a group number that has no name");
     struct stat device {};
     QCOMPARE(::stat(pty.deviceName().toLocal8Bit().constData(), &device), 0);
-    const group* owners = getgrgid(device.st_gid);
-    reason = reason.arg(QString::fromLocal8Bit(owners ? owners->gr_name : "?"));
+    const ::group* owners = getgrgid(device.st_gid);
+    reason.replace("%1", QString::fromLocal8Bit(owners ? owners->gr_name : "?"));
     if (unprivileged) {
         const passwd* nobody = getpwnam("nobody");
         if (::geteuid() != 0 || !nobody)

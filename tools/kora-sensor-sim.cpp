@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
+#include <poll.h>
 #include <pty.h>
 #include <random>
 #include <string>
@@ -125,19 +126,23 @@ Options parse(int argc, char* argv[])
     return options;
 }
 
+// The device is non-blocking: a reader that takes nothing (or none at all) leaves the write
+// waiting here, where a stop signal is seen within 50 ms, and never inside write().
 bool writeAll(int fd, const std::string& data)
 {
     std::size_t done = 0;
-    while (done < data.size()) {
+    while (done < data.size() && !g_stop) {
         const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR && !g_stop)
-                continue;
+        if (n >= 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            pollfd room{fd, POLLOUT, 0};
+            ::poll(&room, 1, 50);
+        } else if (errno != EINTR) {
             return false;
         }
-        done += static_cast<std::size_t>(n);
     }
-    return true;
+    return done == data.size();
 }
 
 // Values that wander slowly within a plausible range, like a real room or garden.
@@ -224,6 +229,7 @@ int main(int argc, char* argv[])
     int keepOpen = -1;
     const int fd = openTarget(options, keepOpen);
     std::fflush(stdout);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
 
     Weather weather(options.seed.value_or(
         static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count())));
@@ -277,6 +283,9 @@ int main(int argc, char* argv[])
         for (int waited = 0; waited < 2000 && !g_stop && waiting() > 0; waited += 5)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    // A serial line would otherwise hold the close until the unread rest has gone out.
+    if (g_stop)
+        tcflush(fd, TCOFLUSH);
     ::close(fd);
     if (keepOpen >= 0)
         ::close(keepOpen);

@@ -2,6 +2,7 @@
 
 #include "common/KoraError.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -9,7 +10,9 @@
 #include <utility>
 
 #ifdef Q_OS_UNIX
+#include <grp.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 #ifdef Q_OS_WIN
@@ -25,6 +28,28 @@ bool permissionDenied(const QString& device)
 #else
     Q_UNUSED(device);
     return false;
+#endif
+}
+
+// Which group the user must join to open the device. Never an empty name: a group without one
+// here is given by its number, and a device that is gone again (a link that flickers) is said to
+// be so.
+QString deviceGroup(const QString& device)
+{
+#ifdef Q_OS_UNIX
+    struct stat status {};
+    if (::stat(QFile::encodeName(device).constData(), &status) != 0)
+        return QStringLiteral("the device's group cannot be told, as the device has just gone; "
+                              "usually it is dialout");
+    if (const group* owners = ::getgrgid(status.st_gid))
+        return QStringLiteral("the device belongs to the group ") +
+               QString::fromLocal8Bit(owners->gr_name);
+    return QStringLiteral("the device belongs to the group with the number %1, which has no "
+                          "name here")
+        .arg(status.st_gid);
+#else
+    Q_UNUSED(device);
+    return QStringLiteral("the device belongs to a group");
 #endif
 }
 
@@ -146,9 +171,8 @@ void QtSerialControl::open()
             break;
         case QSerialPort::PermissionError:
             reason = permissionDenied(device)
-                         ? QStringLiteral("permission denied: the device belongs to the group "
-                                          "%1 (add the user to it and log in again)")
-                               .arg(QFileInfo(device).group())
+                         ? QStringLiteral("permission denied: ") + deviceGroup(device) +
+                               QStringLiteral(" (add the user to it and log in again)")
                          : QStringLiteral("the device is busy: another program has it open");
             break;
         default:
