@@ -39,6 +39,8 @@ VIAddVersionKey "CompanyName" "The KORA developers"
 VIAddVersionKey "LegalCopyright" "Copyright (c) The KORA developers (MIT licence)"
 
 Var ReportDir
+; Where an earlier version is installed, or nothing.
+Var OldInstDir
 
 Page directory
 PageEx directory
@@ -96,30 +98,21 @@ Function ReportDirLeave
     ${EndIf}
 FunctionEnd
 
-Function .onInit
-    ${GetParameters} $R0
-    ClearErrors
-    ${GetOptions} $R0 "/REPORTDIR=" $ReportDir
-    ; An upgrade keeps the folder chosen before.
-    ${If} $ReportDir == ""
-        ReadRegStr $ReportDir HKCU "${UNINSTALL_KEY}" "ReportFolder"
-    ${EndIf}
-    ${If} $ReportDir == ""
-        StrCpy $ReportDir "$DOCUMENTS\KORA"
-    ${EndIf}
-    Call WaitUntilKoraEnds
-    ${If} ${Silent}
-        Call CheckReportDir
-        ${If} $0 == "refused"
-            SetErrorLevel 3
-            Quit
-        ${EndIf}
-    ${EndIf}
-FunctionEnd
-
 Section "KORA" SecProgram
     SectionIn RO
     Call WaitUntilKoraEnds
+    ; An upgrade into another folder removes the earlier one, as its uninstaller does: the report
+    ; and the settings stay. Run in place (_?=), it can give its answer before it ends.
+    ${If} $OldInstDir != ""
+    ${AndIf} $OldInstDir != $INSTDIR
+    ${AndIf} ${FileExists} "$OldInstDir\uninstall.exe"
+        DetailPrint "Removing the earlier installation in $OldInstDir"
+        ExecWait '"$OldInstDir\uninstall.exe" /S _?=$OldInstDir' $0
+        ${If} $0 == 0
+            Delete "$OldInstDir\uninstall.exe"
+            RMDir "$OldInstDir"
+        ${EndIf}
+    ${EndIf}
     SetOutPath "$INSTDIR"
     !include "${FILES}"
     WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -155,6 +148,34 @@ Section "-Startup shortcut of an earlier install"
         Delete "$SMSTARTUP\KORA.lnk"
     ${EndIf}
 SectionEnd
+
+Function .onInit
+    ${GetParameters} $R0
+    ClearErrors
+    ${GetOptions} $R0 "/REPORTDIR=" $ReportDir
+    ; An upgrade keeps the folder chosen before.
+    ${If} $ReportDir == ""
+        ReadRegStr $ReportDir HKCU "${UNINSTALL_KEY}" "ReportFolder"
+    ${EndIf}
+    ${If} $ReportDir == ""
+        StrCpy $ReportDir "$DOCUMENTS\KORA"
+    ${EndIf}
+    ; An upgrade keeps the user's choice of starting KORA at log-in: a Startup shortcut removed
+    ; since is not put back (the components page can still tick it).
+    ReadRegStr $OldInstDir HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $OldInstDir != ""
+    ${AndIfNot} ${FileExists} "$SMSTARTUP\KORA.lnk"
+        !insertmacro UnselectSection ${SecStartup}
+    ${EndIf}
+    Call WaitUntilKoraEnds
+    ${If} ${Silent}
+        Call CheckReportDir
+        ${If} $0 == "refused"
+            SetErrorLevel 3
+            Quit
+        ${EndIf}
+    ${EndIf}
+FunctionEnd
 
 Function un.onInit
     Call un.WaitUntilKoraEnds

@@ -5,8 +5,13 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 enum class QtOption { None, Alone, WithValue };
@@ -111,13 +116,6 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     line.headless = parser.isSet(headless);
     line.verbose = parser.isSet(verbose);
     line.reportFolder = parser.value(reportDir);
-    if (line.headless && !qtOptions.isEmpty()) {
-        line.outcome = Outcome::Error;
-        line.text = QStringLiteral("The option '%1' is for the window; there is none with "
-                                   "--headless.")
-                        .arg(qtOptions.first());
-        return line;
-    }
     if (parser.isSet(reportDir)) {
         // Found out now rather than at the first report, five minutes on.
         const QString problem = ReportWriter::folderProblem(line.reportFolder);
@@ -125,7 +123,14 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             line.outcome = Outcome::Error;
             line.text =
                 QStringLiteral("The report folder '%1' %2.").arg(line.reportFolder, problem);
+            return line;
         }
+    }
+    if (line.headless && !qtOptions.isEmpty()) {
+        line.outcome = Outcome::Error;
+        line.text = QStringLiteral("The option '%1' is for the window; there is none with "
+                                   "--headless.")
+                        .arg(qtOptions.first());
     }
     return line;
 }
@@ -145,4 +150,29 @@ int CommandLine::print() const
         break;
     }
     return 0;
+}
+
+int CommandLine::showInBox() const
+{
+    const bool error = outcome == Outcome::Error;
+    QMessageBox box(error ? QMessageBox::Critical : QMessageBox::Information, AppTitle,
+                    error ? text + QStringLiteral("\n\n") + usage : text, QMessageBox::Ok);
+    box.exec();
+    return error ? 2 : 0;
+}
+
+bool CommandLine::attachConsole()
+{
+#ifdef Q_OS_WIN
+    for (const DWORD stream : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+        const HANDLE handle = ::GetStdHandle(stream);
+        if (handle != nullptr && handle != INVALID_HANDLE_VALUE)
+            return true;
+    }
+    if (!::AttachConsole(ATTACH_PARENT_PROCESS))
+        return false;
+    return std::freopen("CONOUT$", "w", stdout) && std::freopen("CONOUT$", "w", stderr);
+#else
+    return true;
+#endif
 }

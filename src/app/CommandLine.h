@@ -19,4 +19,11 @@ struct CommandLine {
     static CommandLine parse(const QStringList& arguments);
     // The exit status for what is not a run: 0 for help and version, 2 for a bad command line.
     int print() const;
+    // The same in a message box, for a windowed program started without a console.
+    int showInBox() const;
+
+    // Whether there is somewhere to print to. A windowed program on Windows has no console of its
+    // own: it prints where its output was sent, else in the console it was started from, whose
+    // streams it takes; false where there is neither. Elsewhere always true.
+    static bool attachConsole();
 };

@@ -9,6 +9,7 @@
 #include <QApplication>
 
 #ifdef Q_OS_WIN
+#include <shellapi.h>
 #include <windows.h>
 #endif
 
@@ -22,11 +23,28 @@ int main(int argc, char* argv[])
     // Read before any application object exists: help, version and a bad command line need no
     // display.
     QStringList arguments;
+#ifdef Q_OS_WIN
+    // As typed, also a report folder named outside the ANSI code page.
+    int count = 0;
+    if (LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
+        for (int i = 0; i < count; ++i)
+            arguments << QString::fromWCharArray(wide[i]);
+        ::LocalFree(wide);
+    }
+#else
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+#endif
     const CommandLine line = CommandLine::parse(arguments);
-    if (line.outcome != CommandLine::Outcome::Run)
+    if (line.outcome != CommandLine::Outcome::Run) {
+        if (!CommandLine::attachConsole()) {
+            QApplication app(argc, argv);
+            return line.showInBox();
+        }
         return line.print();
+    }
+    if (line.headless)
+        CommandLine::attachConsole();
 #ifdef Q_OS_WIN
     // The installer waits while this mark stands, rather than replace a program that runs. It
     // goes with the process.
