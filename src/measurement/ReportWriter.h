@@ -16,10 +16,10 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual QDateTime now() const = 0;
-    // The same moment as milliseconds since 1970 UTC: cheap enough to take for every reading.
+    // The same moment as milliseconds since 1970 UTC, without the time zone's look-up.
     virtual qint64 msecsSinceEpoch() const { return now().toMSecsSinceEpoch(); }
     // Milliseconds on a clock that only ever runs forward, whatever the wall clock is set to:
-    // for how long something took.
+    // for how long something took. Cheap enough to take for every reading.
     virtual qint64 monotonicMs() const { return msecsSinceEpoch(); }
 };
 
