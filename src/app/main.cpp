@@ -9,8 +9,9 @@
 #include <QApplication>
 
 #ifdef Q_OS_WIN
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 #endif
 
 int main(int argc, char* argv[])
