@@ -11,16 +11,16 @@
 
 void LogView::setLabelText(Label label, const QString& text)
 {
-    m_texts[label] = text;
+    m_texts[std::size_t(label)] = text;
     if (label == Label::Status)
         Log::line(text);
     else if (label == Label::Humidity && m_readingsToo)
-        Log::line(QStringLiteral("reading %1 %2").arg(m_texts.value(Label::Temperature), text));
+        Log::line(QStringLiteral("reading %1 %2").arg(labelText(Label::Temperature), text));
 }
 
 void LogView::showNotice(const QString& shown, const QString& whole)
 {
-    m_texts[Label::Status] = shown;
+    m_texts[std::size_t(Label::Status)] = shown;
     // Both begin with the date and time: the short text, then the rest of the whole one.
     const qsizetype stamp = shown.indexOf(QStringLiteral(" Com")) + 1;
     Log::line(shown + QStringLiteral(": ") + whole.mid(stamp));

@@ -8,7 +8,7 @@
 #include "station/MessageBoxes.h"
 #include "station/Station.h"
 
-#include <QMap>
+#include <array>
 #include <memory>
 
 class StopSignals;
@@ -19,7 +19,7 @@ class LogView : public MainView {
 public:
     explicit LogView(bool readingsToo) : m_readingsToo(readingsToo) {}
 
-    QString labelText(Label label) const override { return m_texts.value(label); }
+    QString labelText(Label label) const override { return m_texts[std::size_t(label)]; }
     void setLabelText(Label label, const QString& text) override;
     void setIndicatorColour(std::uint32_t) override {}
     bool isMinimized() const override { return false; }
@@ -27,7 +27,7 @@ public:
     void showNotice(const QString& shown, const QString& whole) override;
 
 private:
-    QMap<Label, QString> m_texts;
+    std::array<QString, std::size_t(Label::Status) + 1> m_texts;
     bool m_readingsToo;
 };
 

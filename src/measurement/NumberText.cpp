@@ -1,9 +1,12 @@
 #include "NumberText.h"
 
 #include <QByteArray>
+#include <QVarLengthArray>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <optional>
 
 namespace {
 bool isSkipped(QChar c)
@@ -15,12 +18,52 @@ bool isDigit(QChar c)
 {
     return c >= u'0' && c <= u'9';
 }
+
+// Every power of ten up to 10^22 is exact in a double.
+constexpr double ExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The plain form a sensor sends, "-12.5" or "45": an optional sign, then digits with at most one
+// point, nothing skipped between them, no exponent, few enough digits to be exact. Anything
+// else is left to the full reading.
+std::optional<double> plainNumber(QStringView text)
+{
+    const QChar* c = text.begin();
+    const QChar* const end = text.end();
+    while (c != end && isSkipped(*c))
+        ++c;
+    const bool negative = c != end && *c == u'-';
+    if (c != end && (*c == u'-' || *c == u'+'))
+        ++c;
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int decimals = -1; // none until the point
+    for (; c != end; ++c) {
+        if (isDigit(*c)) {
+            mantissa = mantissa * 10 + (c->unicode() - u'0');
+            ++digits;
+            decimals += decimals >= 0 ? 1 : 0;
+        } else if (*c == u'.' && decimals < 0) {
+            decimals = 0;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0 || digits > 15 || (c != end && (isSkipped(*c) || *c == u'e' || *c == u'E')))
+        return std::nullopt;
+    // Both parts exact: one division rounds as the full conversion does.
+    const double value = double(mantissa) / ExactPowersOfTen[std::max(decimals, 0)];
+    return negative ? -value : value;
+}
 } // namespace
 
 double NumberText::leadingNumber(const QString& text)
 {
-    QByteArray number;
-    number.reserve(32);
+    if (const std::optional<double> plain = plainNumber(text))
+        return *plain;
+    // On the stack for every number a sensor sends; only a very long one takes the heap.
+    QVarLengthArray<char, 64> number;
     int pos = 0;
     const int size = text.size();
     const auto next = [&]() -> QChar {
@@ -74,7 +117,8 @@ double NumberText::leadingNumber(const QString& text)
             e = next();
         }
         if (any) {
-            number.append('e').append(exponentText);
+            number.append('e');
+            number.append(exponentText.constData(), exponentText.size());
             exponent = exponentText.toLong();
         } else {
             pos = exponentStart;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MainView.h"
+
 #include <QString>
 #include <QStringView>
 #include <cstdint>
@@ -29,9 +31,10 @@ public:
     // what comes after a replug is the start of other lines.
     void deviceLost();
 
+    // Parts of the text cut, valid as long as the text is.
     struct Fields {
-        QString temperature;
-        QString humidity;
+        QStringView temperature;
+        QStringView humidity;
     };
     // The first line of the text cut by the sensor line rules, or nothing when they reject it.
     static std::optional<Fields> cutLine(QStringView buffer);
@@ -39,9 +42,14 @@ public:
 private:
     bool takeLine();
     void append(const QString& newText);
+    void show(MainView::Label label, QStringView field, QString& last);
 
     ProgramState& m_state;
     MainView& m_view;
     SerialControl& m_port;
     Conditioning& m_conditioning;
+    // The field texts shown last: a sensor sends the same values line after line, and a text
+    // that is the same needs no new string.
+    QString m_lastTemperature;
+    QString m_lastHumidity;
 };

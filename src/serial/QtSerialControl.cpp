@@ -385,7 +385,13 @@ QString QtSerialControl::Input()
                         QStringLiteral("Operation valid only when the port is open"));
     }
     // One character per byte received: the sensor sends ASCII, and any other byte still
-    // takes exactly one position.
+    // takes exactly one position. What a notification brings is mostly a line or two, read
+    // through a buffer on the stack rather than a byte array of its own.
+    char chunk[256];
+    if (m_port.bytesAvailable() <= qint64(sizeof chunk)) {
+        const qint64 got = m_port.read(chunk, sizeof chunk);
+        return got > 0 ? QString::fromLatin1(chunk, got) : QString();
+    }
     return QString::fromLatin1(m_port.readAll());
 }
 
