@@ -1,6 +1,8 @@
 // A floor for the instructions a sensor line costs: QSerialPort reads the port, and each whole
 // line is split at its CR LF and its two numbers converted, as KORA at least must do.
 
+#include "FloorPort.h"
+
 #include <QCoreApplication>
 #include <QSerialPort>
 #include <charconv>
@@ -8,12 +10,10 @@
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    if (argc < 2)
-        return 2;
-    QSerialPort port(QString::fromLocal8Bit(argv[1]));
-    port.setBaudRate(9600);
-    if (!port.open(QIODevice::ReadOnly))
+    const std::unique_ptr<QSerialPort> opened = openFloorPort(argc, argv);
+    if (!opened)
         return 1;
+    QSerialPort& port = *opened;
     QByteArray buffer;
     double sums[2] = {};
     QObject::connect(&port, &QSerialPort::readyRead, [&] {

@@ -2,6 +2,8 @@
 // one label of a Qt Widgets window shows the last whole line received, redrawn only when it
 // changes.
 
+#include "FloorPort.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QSerialPort>
@@ -9,12 +11,10 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    if (argc < 2)
-        return 2;
-    QSerialPort port(QString::fromLocal8Bit(argv[1]));
-    port.setBaudRate(9600);
-    if (!port.open(QIODevice::ReadOnly))
+    const std::unique_ptr<QSerialPort> opened = openFloorPort(argc, argv);
+    if (!opened)
         return 1;
+    QSerialPort& port = *opened;
     // Text from the start, so that the fonts are loaded in the idle run too.
     QLabel label(QStringLiteral("no line yet"));
     label.resize(200, 40);
