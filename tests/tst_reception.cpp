@@ -28,7 +28,7 @@ class TestReception : public QObject {
         Reception reception{state, view, port, conditioning};
         Rig()
         {
-            QObject::connect(&port, &SerialControl::OnComm, &port, [this] { reception.OnComm(); });
+            port.setOnComm([this] { reception.OnComm(); });
         }
         QString temperature() const { return view.labelText(Label::Temperature); }
         QString humidity() const { return view.labelText(Label::Humidity); }

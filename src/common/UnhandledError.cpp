@@ -26,21 +26,7 @@ void UnhandledError::raise(const KoraError& error)
     std::exit(1);
 }
 
-bool UnhandledError::guard(const std::function<void()>& body,
-                           const std::function<void()>& beforeRaise)
+KoraError UnhandledError::internalError(const std::exception& error)
 {
-    const auto fail = [&beforeRaise](const KoraError& error) {
-        if (beforeRaise)
-            beforeRaise();
-        raise(error);
-        return false;
-    };
-    try {
-        body();
-        return true;
-    } catch (const KoraError& error) {
-        return fail(error);
-    } catch (const std::exception& error) {
-        return fail(KoraError(ErrorNumber::Internal, QString::fromLocal8Bit(error.what())));
-    }
+    return KoraError(ErrorNumber::Internal, QString::fromLocal8Bit(error.what()));
 }

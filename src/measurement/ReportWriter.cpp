@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTemporaryFile>
 #include <QThread>
@@ -43,9 +42,13 @@ QString ReportWriter::statusStamp(const QDateTime& at)
     // The separator that follows the hour in the locale's own time format: "." in Finnish and
     // Danish, ":" in most others.
     const QString localFormat = QLocale().timeFormat(QLocale::ShortFormat);
-    const qsizetype hour = localFormat.indexOf(QRegularExpression(QStringLiteral("[hH]")));
+    // By hand: a regular expression is compiled anew at each report.
+    qsizetype hour = 0;
+    while (hour < localFormat.size() && localFormat.at(hour) != u'h' &&
+           localFormat.at(hour) != u'H')
+        ++hour;
     QChar separator = u':';
-    for (qsizetype i = hour; hour >= 0 && i < localFormat.size(); ++i) {
+    for (qsizetype i = hour; i < localFormat.size(); ++i) {
         if (!localFormat.at(i).isLetter()) {
             if (!localFormat.at(i).isSpace() && localFormat.at(i) != u'\'')
                 separator = localFormat.at(i);

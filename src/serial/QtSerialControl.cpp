@@ -402,7 +402,7 @@ void QtSerialControl::onReadyRead()
     if (m_rThreshold <= 0 || !m_port.isOpen())
         return;
     m_commEvent = EventReceive;
-    emit OnComm();
+    raiseOnComm();
 }
 
 void QtSerialControl::onError(QSerialPort::SerialPortError error)

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 // The program's one serial port. Every put that fails throws KoraError and changes nothing.
 class SerialControl : public QObject {
     Q_OBJECT
@@ -29,9 +31,22 @@ public:
     // The device the port in force stands for, to name it to the user.
     virtual QString deviceName() const = 0;
 
+    // Called on the user-interface thread, one at a time; CommEvent() says why. A plain call,
+    // not a signal: at up to 56 sensor lines a second, a signal's delivery costs as much as
+    // cutting the line. The port has one reader, the station.
+    void setOnComm(std::function<void()> reader) { m_onComm = std::move(reader); }
+
 signals:
-    // Raised on the user-interface thread, one at a time; CommEvent() says why.
-    void OnComm();
     // The device went away while open (an unplugged adapter). The port is already closed.
     void deviceLost(const QString& description);
+
+protected:
+    void raiseOnComm()
+    {
+        if (m_onComm)
+            m_onComm();
+    }
+
+private:
+    std::function<void()> m_onComm;
 };

@@ -27,13 +27,18 @@ Station::Station(ProgramState& state, SettingsStore& settings, SerialControl& po
 {
     m_silenceTimer.setSingleShot(true);
     connect(&m_silenceTimer, &QTimer::timeout, this, &Station::checkSilence);
-    connect(&m_port, &SerialControl::OnComm, this, &Station::onComm);
+    m_port.setOnComm([this] { onComm(); });
     connect(&m_port, &SerialControl::deviceLost, this, &Station::onDeviceLost);
     connect(&m_recovery, &PortRecovery::reconnected, this, &Station::onReconnected);
     connect(&m_recovery, &PortRecovery::retryFailed, this, [this](const QString& description) {
         // The reason, not the advice that follows it.
         notice(QStringLiteral("failing"), description.section(u'\n', 0, 0) + retrying());
     });
+}
+
+Station::~Station()
+{
+    m_port.setOnComm({});
 }
 
 void Station::openStoredPort()

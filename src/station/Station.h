@@ -29,6 +29,7 @@ public:
     Station(ProgramState& state, SettingsStore& settings, SerialControl& port, const Clock& clock,
             MainView& view, MessageBoxes& messages, ReportWriter::FileFactory makeReportFile = {},
             QObject* parent = nullptr);
+    ~Station() override;
 
     // The folder that receives wxnow.txt: the beacon software's. The working folder by default.
     void setReportFolder(const QString& folder) { m_reportWriter.setFolder(folder); }

@@ -85,7 +85,7 @@ void FakeSerialControl::arrive(const QString& text, short event)
 void FakeSerialControl::notify(short event)
 {
     m_event = event;
-    emit OnComm();
+    raiseOnComm();
 }
 
 void FakeSerialControl::openDirectly(int port)
