@@ -13,8 +13,16 @@ class TestConditioning : public QObject {
         ProgramState state;
         FakeView view;
         QList<QPair<double, int>> reports;
-        Conditioning conditioning{state, view, [this](double t, std::int16_t h) {
+        QList<QList<double>> blocks;
+        Conditioning conditioning{state, view,
+                                  [this](double t, std::int16_t h) {
                                       reports.append({t, h});
+                                  },
+                                  [this](const BlockSummary& b) {
+                                      blocks.append({b.temperatureAverage, b.temperatureLow,
+                                                     b.temperatureHigh, b.humidityAverage,
+                                                     b.humidityLow, b.humidityHigh,
+                                                     double(b.readings)});
                                   }};
         void reading(const QString& temperature, const QString& humidity)
         {
@@ -129,6 +137,7 @@ void TestConditioning::workedRun()
     QCOMPARE(rig.reports.size(), 1);
     QCOMPARE(rig.reports[0].first, 70.34);
     QCOMPARE(rig.reports[0].second, 46);
+    QCOMPARE(rig.blocks, (QList<QList<double>>{{21.3, 21.0, 21.5, 45.5, 45, 46, 300}}));
     QCOMPARE(rig.state.sampleCount, 0);
     QCOMPARE(rig.state.temperatureSum, 0.0);
     QCOMPARE(rig.state.humiditySum, 0.0);
@@ -147,6 +156,8 @@ void TestConditioning::averagesAfterEvery300()
     QCOMPARE(rig.view.texts[Label::HumidityAverage], QString("40.0"));
     QCOMPARE(rig.reports[1].first, 86.0);
     QCOMPARE(rig.reports[1].second, 40);
+    // The lowest and highest are the block's own.
+    QCOMPARE(rig.blocks[1], (QList<double>{30, 30, 30, 40, 40, 40, 300}));
 }
 
 void TestConditioning::averageRounding_data()

@@ -484,7 +484,7 @@ void TestEndToEnd::endsOnSignals()
 
 void TestEndToEnd::headlessErrorEndsWithOne()
 {
-    HeadlessApp kora(QString(), false);
+    HeadlessApp kora(QString(), QString(), false);
     UnhandledError::raise(KoraError(ErrorNumber::Internal, "a fault"));
     QCOMPARE(kora.exitStatus(0), 1);
 }

@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <optional>
 #include <poll.h>
@@ -44,6 +46,10 @@ Options:
   --temp C             send this fixed temperature instead of a drifting one
   --hum P              send this fixed humidity instead of a drifting one
   --seed N             seed of the drifting values (default: from the clock)
+  --day S              let the values rise and fall as a day's do, a day every
+                       S seconds (86400 for a real one, 600 for a quick one):
+                       coolest and dampest at 3 o'clock, warmest at 15 o'clock,
+                       starting at the time of day it is now
   --burst N            put N lines in each write (default 1)
   --start-inside-line  begin with the tail of a line, as when the sensor was
                        already sending when the port opened
@@ -62,6 +68,7 @@ struct Options {
     int burst = 1;
     bool startInsideLine = false;
     long noise = 0;
+    double daySeconds = 0;
 };
 
 [[noreturn]] void usageError(const std::string& message)
@@ -115,13 +122,16 @@ Options parse(int argc, char* argv[])
             options.burst = std::max(1, static_cast<int>(take()));
         } else if (arg == "--start-inside-line") {
             options.startInsideLine = true;
+        } else if (arg == "--day") {
+            options.daySeconds = take();
         } else if (arg == "--noise") {
             options.noise = static_cast<long>(take());
         } else {
             usageError("unknown option " + arg);
         }
     }
-    if (options.intervalMs < 0 || options.count < 0 || options.noise < 0 || options.baud < 0)
+    if (options.intervalMs < 0 || options.count < 0 || options.noise < 0 || options.baud < 0 ||
+        options.daySeconds < 0)
         usageError("values must not be negative");
     return options;
 }
@@ -148,15 +158,32 @@ bool writeAll(int fd, const std::string& data)
 // Values that wander slowly within a plausible range, like a real room or garden.
 class Weather {
 public:
-    explicit Weather(unsigned seed) : m_random(seed) {}
+    explicit Weather(unsigned seed) : m_random(seed)
+    {
+        const std::time_t now = std::time(nullptr);
+        const std::tm* local = std::localtime(&now);
+        m_startOfDay =
+            local ? (local->tm_hour * 3600 + local->tm_min * 60 + local->tm_sec) / 86400.0 : 0.0;
+    }
 
     std::string nextLine(const Options& options)
     {
         std::uniform_real_distribution<double> step(-1.0, 1.0);
         m_temperature = std::clamp(m_temperature + 0.05 * step(m_random), 5.0, 32.0);
         m_humidity = std::clamp(m_humidity + 0.3 * step(m_random), 25.0, 90.0);
-        const double temperature = options.temperature.value_or(m_temperature);
-        const int humidity = options.humidity.value_or(static_cast<int>(m_humidity + 0.5));
+        double wandered = m_temperature;
+        double damp = m_humidity;
+        if (options.daySeconds > 0) {
+            const double elapsed =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+            // -1 at 3 o'clock, +1 at 15 o'clock.
+            const double warmth =
+                std::sin(2.0 * M_PI * (m_startOfDay + elapsed / options.daySeconds - 0.375));
+            wandered = std::clamp(12.0 + 7.0 * warmth + (m_temperature - 20.0) * 0.3, -40.0, 60.0);
+            damp = std::clamp(65.0 - 20.0 * warmth + (m_humidity - 55.0) * 0.3, 0.0, 100.0);
+        }
+        const double temperature = options.temperature.value_or(wandered);
+        const int humidity = options.humidity.value_or(static_cast<int>(damp + 0.5));
         char line[64];
         std::snprintf(line, sizeof line, "1=%.1fdeg2=%d\r\n", temperature, humidity);
         return line;
@@ -166,6 +193,8 @@ private:
     std::mt19937 m_random;
     double m_temperature = 20.0;
     double m_humidity = 55.0;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    double m_startOfDay = 0.0;
 };
 
 int openTarget(const Options& options, int& keepOpen)

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <cstdio>
 
 #ifdef Q_OS_WIN
@@ -68,9 +69,14 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         QStringLiteral("report-dir"),
         QStringLiteral("Writes wxnow.txt into <folder> instead of the working folder."),
         QStringLiteral("folder"));
+    const QCommandLineOption archiveDir(
+        QStringLiteral("archive-dir"),
+        QStringLiteral("Keeps the archive of reports in <folder> instead of the user's data "
+                       "folder."),
+        QStringLiteral("folder"));
     const QCommandLineOption verbose(QStringLiteral("verbose"),
                                      QStringLiteral("Without a window, also logs every reading."));
-    parser.addOptions({help, version, headless, reportDir, verbose});
+    parser.addOptions({help, version, headless, reportDir, archiveDir, verbose});
 
     CommandLine line;
     // Qt's own options are Qt's to read, and only a window has a use for them.
@@ -126,6 +132,18 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             return line;
         }
     }
+    line.archiveFolder =
+        parser.isSet(archiveDir) ? parser.value(archiveDir) : defaultArchiveFolder();
+    // One that does not exist yet is made with the first row.
+    if (parser.isSet(archiveDir) && QFileInfo::exists(line.archiveFolder)) {
+        const QString problem = ReportWriter::folderProblem(line.archiveFolder);
+        if (!problem.isEmpty()) {
+            line.outcome = Outcome::Error;
+            line.text =
+                QStringLiteral("The archive folder '%1' %2.").arg(line.archiveFolder, problem);
+            return line;
+        }
+    }
     if (line.headless && !qtOptions.isEmpty()) {
         line.outcome = Outcome::Error;
         line.text = QStringLiteral("The option '%1' is for the window; there is none with "
@@ -133,6 +151,12 @@ CommandLine CommandLine::parse(const QStringList& arguments)
                         .arg(qtOptions.first());
     }
     return line;
+}
+
+QString CommandLine::defaultArchiveFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/KORA/archive");
 }
 
 int CommandLine::print() const

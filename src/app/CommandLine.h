@@ -12,11 +12,15 @@ struct CommandLine {
     bool verbose = false;
     // The folder for wxnow.txt; empty for the working folder.
     QString reportFolder;
+    // The folder of the archive of reports: the user's data folder unless chosen.
+    QString archiveFolder;
     // The text to print for Help and Version; for Error, the one-line message.
     QString text;
     QString usage;
 
     static CommandLine parse(const QStringList& arguments);
+    // ~/.local/share/KORA/archive, %LOCALAPPDATA%\KORA\archive.
+    static QString defaultArchiveFolder();
     // The exit status for what is not a run: 0 for help and version, 2 for a bad command line.
     int print() const;
     // The same in a message box, for a windowed program started without a console.

@@ -22,8 +22,8 @@ void LogView::showNotice(const QString& shown, const QString& whole)
 {
     m_texts[std::size_t(Label::Status)] = shown;
     // Both begin with the date and time: the short text, then the rest of the whole one.
-    const qsizetype stamp = shown.indexOf(QStringLiteral(" Com")) + 1;
-    Log::line(shown + QStringLiteral(": ") + whole.mid(stamp));
+    const qsizetype port = shown.indexOf(QStringLiteral(" Com"));
+    Log::line(port < 0 ? whole : shown + QStringLiteral(": ") + whole.mid(port + 1));
 }
 
 void LogMessages::plain(const QString& text)
@@ -46,12 +46,14 @@ void LogMessages::portError(const KoraError& error)
     LogMessages::error(error);
 }
 
-HeadlessApp::HeadlessApp(const QString& reportFolder, bool readingsToo)
+HeadlessApp::HeadlessApp(const QString& reportFolder, const QString& archiveFolder,
+                         bool readingsToo)
     : m_port([this](int n) { return PortDevice::forPort(n, m_settings); }), m_view(readingsToo),
       m_station(m_state, m_settings, m_port, m_clock, m_view, m_messages)
 {
     if (!reportFolder.isEmpty())
         m_station.setReportFolder(reportFolder);
+    m_station.setArchiveFolder(archiveFolder);
     UnhandledError::install([this](const KoraError& error) {
         m_exitStatus = 1;
         m_messages.error(error);

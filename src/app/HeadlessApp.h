@@ -49,7 +49,7 @@ public:
     // The status of a service that cannot run as it is set up (as init scripts number it).
     static constexpr int NotConfigured = 6;
 
-    HeadlessApp(const QString& reportFolder, bool readingsToo);
+    HeadlessApp(const QString& reportFolder, const QString& archiveFolder, bool readingsToo);
     ~HeadlessApp();
 
     // Opens the port. False when the program is to end already, with exitStatus().

@@ -6,12 +6,13 @@
 
 #include <QCoreApplication>
 
-KoraApp::KoraApp(const QString& reportFolder)
+KoraApp::KoraApp(const QString& reportFolder, const QString& archiveFolder)
     : m_port([this](int n) { return PortDevice::forPort(n, m_settings); }),
       m_frmMain(m_state, m_settings, m_port, m_clock, m_messages)
 {
     if (!reportFolder.isEmpty())
         m_frmMain.station().setReportFolder(reportFolder);
+    m_frmMain.station().setArchiveFolder(archiveFolder);
     m_messages.setParent(&m_frmMain);
 
     UnhandledError::install([this](const KoraError& error) {

@@ -14,8 +14,9 @@ class StopSignals;
 // The running program: its state, settings, port and main window, wired together.
 class KoraApp {
 public:
-    // The report goes into reportFolder, or the working folder when it is empty.
-    explicit KoraApp(const QString& reportFolder = {});
+    // The report goes into reportFolder, or the working folder when it is empty; the archive
+    // into archiveFolder, none when it is empty.
+    explicit KoraApp(const QString& reportFolder = {}, const QString& archiveFolder = {});
     ~KoraApp();
 
     // Loads and shows the main window. False when start-up failed; the error has been

@@ -55,7 +55,7 @@ int main(int argc, char* argv[])
     if (line.headless) {
         QCoreApplication app(argc, argv);
         Log::takeQtMessages();
-        HeadlessApp kora(line.reportFolder, line.verbose);
+        HeadlessApp kora(line.reportFolder, line.archiveFolder, line.verbose);
         if (!kora.start())
             return kora.exitStatus();
         return kora.exitStatus(app.exec());
@@ -66,7 +66,7 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", platform);
     QApplication app(argc, argv);
     Fonts::addBundled(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
-    KoraApp kora(line.reportFolder);
+    KoraApp kora(line.reportFolder, line.archiveFolder);
     if (!kora.start())
         return 1;
     return kora.exec();

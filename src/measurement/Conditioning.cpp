@@ -4,6 +4,7 @@
 #include "ProgramState.h"
 #include "common/KoraError.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -19,8 +20,8 @@ void checkFinite(double value)
 }
 } // namespace
 
-Conditioning::Conditioning(ProgramState& state, MainView& view, ReportSink report)
-    : m_state(state), m_view(view), m_report(std::move(report))
+Conditioning::Conditioning(ProgramState& state, MainView& view, ReportSink report, BlockSink block)
+    : m_state(state), m_view(view), m_report(std::move(report)), m_block(std::move(block))
 {
 }
 
@@ -57,6 +58,15 @@ void Conditioning::run()
         m_view.setLabelText(Label::Humidity, QStringLiteral("99"));
     }
 
+    if (m_state.sampleCount == 0) {
+        m_state.temperatureLow = m_state.temperatureHigh = temperature;
+        m_state.humidityLow = m_state.humidityHigh = humidity;
+    } else {
+        m_state.temperatureLow = std::min(m_state.temperatureLow, temperature);
+        m_state.temperatureHigh = std::max(m_state.temperatureHigh, temperature);
+        m_state.humidityLow = std::min(m_state.humidityLow, humidity);
+        m_state.humidityHigh = std::max(m_state.humidityHigh, humidity);
+    }
     m_state.temperatureSum += temperature;
     m_state.humiditySum += humidity;
     if (m_state.sampleCount == std::numeric_limits<std::int16_t>::max())
@@ -91,4 +101,10 @@ void Conditioning::run()
         throw KoraError(ErrorNumber::Overflow, QStringLiteral("Overflow"));
 
     m_report(fahrenheit, static_cast<std::int16_t>(wholeHumidity));
+    if (m_block) {
+        m_block({NumberText::leadingNumber(m_view.labelText(Label::TemperatureAverage)),
+                 m_state.temperatureLow, m_state.temperatureHigh,
+                 NumberText::leadingNumber(m_view.labelText(Label::HumidityAverage)),
+                 m_state.humidityLow, m_state.humidityHigh, ReadingsPerRun});
+    }
 }

@@ -7,6 +7,18 @@
 
 struct ProgramState;
 
+// A block of readings as the archive keeps it: the averages shown, in degrees Celsius and
+// percent, and the lowest and highest readings.
+struct BlockSummary {
+    double temperatureAverage = 0.0;
+    double temperatureLow = 0.0;
+    double temperatureHigh = 0.0;
+    double humidityAverage = 0.0;
+    double humidityLow = 0.0;
+    double humidityHigh = 0.0;
+    int readings = 0;
+};
+
 // Turns the two field texts just shown into one reading: clamps it, sums it and, every 300th
 // reading, shows the averages and hands them to the report.
 class Conditioning {
@@ -20,7 +32,10 @@ public:
     // Receives the average temperature in degrees Fahrenheit and the whole average humidity.
     using ReportSink = std::function<void(double temperatureF, std::int16_t humidity)>;
 
-    Conditioning(ProgramState& state, MainView& view, ReportSink report);
+    // Receives each block after its report.
+    using BlockSink = std::function<void(const BlockSummary& block)>;
+
+    Conditioning(ProgramState& state, MainView& view, ReportSink report, BlockSink block = {});
 
     void run();
 
@@ -30,4 +45,5 @@ private:
     ProgramState& m_state;
     MainView& m_view;
     ReportSink m_report;
+    BlockSink m_block;
 };

@@ -13,6 +13,11 @@ struct ProgramState {
     double temperatureSum = 0.0;
     double humiditySum = 0.0;
     std::int16_t sampleCount = 0;
+    // The block's lowest and highest readings so far, for the archive.
+    double temperatureLow = 0.0;
+    double temperatureHigh = 0.0;
+    double humidityLow = 0.0;
+    double humidityHigh = 0.0;
     bool portFault = false;
     QString outputDirectory;
 };

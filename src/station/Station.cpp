@@ -3,6 +3,7 @@
 #include "MessageBoxes.h"
 #include "common/KoraError.h"
 #include "common/UnhandledError.h"
+#include "common/Version.h"
 #include "measurement/MainView.h"
 #include "measurement/ProgramState.h"
 #include "serial/LineSetup.h"
@@ -19,10 +20,12 @@ Station::Station(ProgramState& state, SettingsStore& settings, SerialControl& po
     : QObject(parent), m_state(state), m_settings(settings), m_port(port), m_clock(clock),
       m_view(view), m_messages(messages),
       m_reportWriter(state, view, clock, std::move(makeReportFile)),
-      m_conditioning(state, view,
-                     [this](double temperatureF, std::int16_t humidity) {
-                         m_reportWriter.FileWrite(temperatureF, humidity);
-                     }),
+      m_conditioning(
+          state, view,
+          [this](double temperatureF, std::int16_t humidity) {
+              m_reportWriter.FileWrite(temperatureF, humidity);
+          },
+          [this](const BlockSummary& block) { archiveBlock(block); }),
       m_reception(state, view, port, m_conditioning), m_recovery(port, state.portFault)
 {
     m_silenceTimer.setSingleShot(true);
@@ -32,7 +35,7 @@ Station::Station(ProgramState& state, SettingsStore& settings, SerialControl& po
     connect(&m_recovery, &PortRecovery::reconnected, this, &Station::onReconnected);
     connect(&m_recovery, &PortRecovery::retryFailed, this, [this](const QString& description) {
         // The reason, not the advice that follows it.
-        notice(QStringLiteral("failing"), description.section(u'\n', 0, 0) + retrying());
+        notice(QStringLiteral("failing"), description.section(u'\n', 0, 0) + retrying(), false);
     });
 }
 
@@ -43,6 +46,8 @@ Station::~Station()
 
 void Station::openStoredPort()
 {
+    m_archive.appendEvent(m_clock.now(), Archive::Started,
+                          QStringLiteral("KORA %1 started").arg(Version::text()));
     m_lastHeard = m_clock.monotonicMs();
     m_silenceTimer.start(m_silenceLimitMs);
     const QString storedPort = m_settings.GetSetting(SettingsKeys::Section, SettingsKeys::CommPort,
@@ -96,7 +101,8 @@ void Station::portChosen()
 
 void Station::end()
 {
-    m_ended = true;
+    if (!std::exchange(m_ended, true))
+        m_archive.appendEvent(m_clock.now(), Archive::Ended, QStringLiteral("KORA ended"));
     m_recovery.stop();
     m_silenceTimer.stop();
     passOver([this] { m_port.setPortOpen(false); });
@@ -199,11 +205,27 @@ QString Station::retrying() const
 
 // The status line is as wide as a report's line: it says what became of the port, and so that
 // the readings above it are old; the device and the reason are in the whole text.
-void Station::notice(const QString& what, const QString& whole)
+void Station::notice(const QString& what, const QString& whole, bool archive)
 {
-    const QString stamp = ReportWriter::statusStamp(m_clock.now()) + u' ';
+    const QDateTime now = m_clock.now();
+    const QString stamp = ReportWriter::statusStamp(now) + u' ';
     m_view.showNotice(stamp + QStringLiteral("Com%1 ").arg(m_port.CommPort()) + what,
                       stamp + whole);
+    // A row that fails is told with the next block's.
+    if (archive)
+        m_archive.appendEvent(now, what, whole);
+}
+
+void Station::archiveBlock(const BlockSummary& block)
+{
+    const QString problem = m_archive.appendBlock(m_clock.now(), block);
+    if (!problem.isEmpty()) {
+        // The report went out: its status line stays, and says what the archive missed.
+        const QString status = m_view.labelText(MainView::Label::Status);
+        m_view.showNotice(status + QStringLiteral("; archive not written"),
+                          status + QStringLiteral("; archive not written: ") + problem);
+    }
+    emit archived();
 }
 
 void Station::passOver(const std::function<void()>& step)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Archive.h"
 #include "measurement/Conditioning.h"
 #include "measurement/Reception.h"
 #include "measurement/ReportWriter.h"
@@ -33,6 +34,9 @@ public:
 
     // The folder that receives wxnow.txt: the beacon software's. The working folder by default.
     void setReportFolder(const QString& folder) { m_reportWriter.setFolder(folder); }
+    // The folder of the archive; none is kept until it is set.
+    void setArchiveFolder(const QString& folder) { m_archive.setFolder(folder); }
+    QString archiveFolder() const { return m_archive.folder(); }
 
     // Start-up: opens the stored port (or Com1) and sets it up. A port that fails is told and
     // left closed with the port-fault flag set, and retried until it works, unless its stored
@@ -54,6 +58,11 @@ public:
 
     PortRecovery& portRecovery() { return m_recovery; }
 
+signals:
+    // A block's row has gone to the archive, or failed to.
+    void archived();
+
+public:
     // Runs a step whose failure does not matter to what follows.
     static void passOver(const std::function<void()>& step);
 
@@ -62,7 +71,9 @@ private:
     void onDeviceLost(const QString& description);
     void onReconnected();
     void heard();
-    void notice(const QString& what, const QString& whole);
+    // Told on the status line, and kept in the archive unless it repeats what was told.
+    void notice(const QString& what, const QString& whole, bool archive = true);
+    void archiveBlock(const BlockSummary& block);
     QString portName() const;
     QString retrying() const;
 
@@ -73,6 +84,7 @@ private:
     MainView& m_view;
     MessageBoxes& m_messages;
     ReportWriter m_reportWriter;
+    Archive m_archive;
     Conditioning m_conditioning;
     Reception m_reception;
     PortRecovery m_recovery;

@@ -1,0 +1,199 @@
+#include "Archive.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <cerrno>
+#include <cstring>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+constexpr int Columns = 10;
+
+// Local time with its offset from UTC, which a spreadsheet and a script read alike, also
+// across a change to summer time.
+QByteArray timeText(const QDateTime& at)
+{
+    const int offset = at.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return (QLocale::c().toString(at, QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) +
+            QString::asprintf("%c%02d:%02d", offset < 0 ? '-' : '+', minutes / 60, minutes % 60))
+        .toLatin1();
+}
+
+// One decimal and a point, whatever the user's locale.
+QByteArray number(double value)
+{
+    QByteArray text = QByteArray::number(value, 'f', 1);
+    return text == "-0.0" ? QByteArray("0.0") : text;
+}
+
+QByteArray quoted(const QString& text)
+{
+    QByteArray bytes = text.toUtf8();
+    bytes.replace('"', "\"\"");
+    bytes.replace('\n', ' ').replace('\r', ' ');
+    return '"' + bytes + '"';
+}
+
+// The fields of one CSV line; false where its quotes are not closed.
+bool split(QByteArrayView line, QList<QByteArray>& fields)
+{
+    fields.clear();
+    QByteArray field;
+    bool inQuotes = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (inQuotes) {
+            if (c != '"')
+                field += c;
+            else if (i + 1 < line.size() && line[i + 1] == '"')
+                field += line[++i];
+            else
+                inQuotes = false;
+        } else if (c == '"') {
+            inQuotes = true;
+        } else if (c == ',') {
+            fields << field;
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    fields << field;
+    return !inQuotes;
+}
+
+bool readNumber(const QByteArray& text, double& value)
+{
+    bool ok = false;
+    value = text.toDouble(&ok);
+    return ok;
+}
+
+bool flushToDisk(QFile& file)
+{
+#ifdef Q_OS_WIN
+    return _commit(file.handle()) == 0;
+#else
+    int result;
+    do {
+        result = ::fsync(file.handle());
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+#endif
+}
+} // namespace
+
+QString Archive::fileName(const QDateTime& at)
+{
+    return QLocale::c().toString(at, QStringLiteral("'kora-'yyyy-MM'.csv'"));
+}
+
+QString Archive::appendBlock(const QDateTime& at, const BlockSummary& block) const
+{
+    return append(at, timeText(at) + ',' + number(block.temperatureAverage) + ',' +
+                          number(block.temperatureLow) + ',' + number(block.temperatureHigh) + ',' +
+                          number(block.humidityAverage) + ',' + number(block.humidityLow) + ',' +
+                          number(block.humidityHigh) + ',' + QByteArray::number(block.readings) +
+                          ",,");
+}
+
+QString Archive::appendEvent(const QDateTime& at, const QString& event, const QString& detail) const
+{
+    return append(at, timeText(at) + ",,,,,,,," + event.toUtf8() + ',' + quoted(detail));
+}
+
+QString Archive::append(const QDateTime& at, const QByteArray& row) const
+{
+    if (m_folder.isEmpty())
+        return {};
+    const QString path = QDir(m_folder).filePath(fileName(at));
+    // A folder removed while the program runs is made again.
+    if (!QDir().mkpath(m_folder))
+        return path + QStringLiteral(": the folder cannot be made");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
+        return path + QStringLiteral(": ") + file.errorString();
+    QByteArray bytes;
+    const qint64 size = file.isSequential() ? 0 : file.size();
+    if (size <= 0) {
+        bytes = QByteArray(Header) + '\n';
+    } else {
+        // A row torn by a power cut ends without its line end: the new row starts on a line of
+        // its own, and only the torn one is lost.
+        char last = '\n';
+        if (file.seek(size - 1) && file.getChar(&last) && last != '\n')
+            bytes = "\n";
+    }
+    bytes += row + '\n';
+    errno = 0;
+    if (file.write(bytes) != bytes.size())
+        return path + QStringLiteral(": ") + file.errorString();
+    if (!flushToDisk(file))
+        return path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+    return {};
+}
+
+std::vector<ArchiveRow> Archive::parse(const QByteArray& text)
+{
+    std::vector<ArchiveRow> rows;
+    QList<QByteArray> fields;
+    qsizetype start = 0;
+    for (qsizetype end = text.indexOf('\n'); end >= 0;
+         start = end + 1, end = text.indexOf('\n', start)) {
+        QByteArrayView line(text.constData() + start, end - start);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (!split(line, fields) || fields.size() != Columns)
+            continue;
+        ArchiveRow row;
+        row.at = QDateTime::fromString(QString::fromLatin1(fields[0]), Qt::ISODate);
+        if (!row.at.isValid())
+            continue;
+        if (!fields[7].isEmpty()) {
+            BlockSummary& block = row.block;
+            bool ok = false;
+            block.readings = fields[7].toInt(&ok);
+            if (!(ok && readNumber(fields[1], block.temperatureAverage) &&
+                  readNumber(fields[2], block.temperatureLow) &&
+                  readNumber(fields[3], block.temperatureHigh) &&
+                  readNumber(fields[4], block.humidityAverage) &&
+                  readNumber(fields[5], block.humidityLow) &&
+                  readNumber(fields[6], block.humidityHigh)))
+                continue;
+            row.isBlock = true;
+        } else if (!fields[8].isEmpty()) {
+            row.event = QString::fromUtf8(fields[8]);
+            row.detail = QString::fromUtf8(fields[9]);
+        } else {
+            continue;
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+std::vector<ArchiveRow> Archive::read(const QString& folder, const QDateTime& from,
+                                      const QDateTime& to)
+{
+    std::vector<ArchiveRow> rows;
+    const QDate last = to.toLocalTime().date();
+    // A row's file is chosen by its local time then, whose offset may have been another.
+    const QDate first = from.toLocalTime().date().addDays(-1);
+    for (QDate month(first.year(), first.month(), 1); month <= last; month = month.addMonths(1)) {
+        QFile file(QDir(folder).filePath(fileName(QDateTime(month, QTime(12, 0)))));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        for (ArchiveRow& row : parse(file.readAll())) {
+            if (row.at >= from && row.at <= to)
+                rows.push_back(std::move(row));
+        }
+    }
+    return rows;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "measurement/Conditioning.h"
+
+#include <QDateTime>
+#include <QString>
+#include <vector>
+
+// One row of the archive: a block of readings, or something that happened to the port or the
+// program (its event: "started", "ended", "lost", "missing", "failing", "silent", "back",
+// "chosen").
+struct ArchiveRow {
+    QDateTime at;
+    bool isBlock = false;
+    BlockSummary block;
+    QString event;
+    QString detail;
+};
+
+// Every report's block kept in a CSV file per month, kora-YYYY-MM.csv, with the port's and the
+// program's events between them. Rows are only ever appended, each in one write that is flushed
+// to the disk before the next: a station loses power without warning.
+class Archive {
+public:
+    static constexpr char Header[] =
+        "time,temperature_avg_c,temperature_min_c,temperature_max_c,humidity_avg_pct,"
+        "humidity_min_pct,humidity_max_pct,readings,event,detail";
+    static constexpr char Started[] = "started";
+    static constexpr char Ended[] = "ended";
+
+    // No archive is kept without a folder.
+    void setFolder(const QString& folder) { m_folder = folder; }
+    QString folder() const { return m_folder; }
+
+    // The file that holds the rows of the month of this local time.
+    static QString fileName(const QDateTime& at);
+
+    // Each returns why its row was not written, or an empty text.
+    QString appendBlock(const QDateTime& at, const BlockSummary& block) const;
+    QString appendEvent(const QDateTime& at, const QString& event, const QString& detail) const;
+
+    // The rows from one moment to another, oldest first. A torn or foreign line is skipped.
+    static std::vector<ArchiveRow> read(const QString& folder, const QDateTime& from,
+                                        const QDateTime& to);
+    // The rows of one file's text.
+    static std::vector<ArchiveRow> parse(const QByteArray& text);
+
+private:
+    QString append(const QDateTime& at, const QByteArray& row) const;
+
+    QString m_folder;
+};
