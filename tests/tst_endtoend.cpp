@@ -1,6 +1,7 @@
 #include "HeadlessApp.h"
 #include "Pty.h"
 #include "common/UnhandledError.h"
+#include "station/Archive.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -66,6 +67,7 @@ class TestEndToEnd : public QObject {
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
+        env.insert("XDG_DATA_HOME", m_dir.filePath("data"));
         QStringList arguments;
         if (headless) {
             for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
@@ -73,7 +75,8 @@ class TestEndToEnd : public QObject {
             QDir(m_dir.filePath("report")).removeRecursively();
             QDir(m_dir.path()).mkpath("report");
             arguments << "--headless"
-                      << "--report-dir" << m_dir.filePath("report");
+                      << "--report-dir" << m_dir.filePath("report") << "--archive-dir"
+                      << m_dir.filePath("archive");
             m_kora.setProcessChannelMode(QProcess::SeparateChannels);
             m_kora.setStandardErrorFile(m_dir.filePath("log"));
         } else {
@@ -200,6 +203,18 @@ void TestEndToEnd::reportFromThreeHundredSensorLines()
     QVERIFY2(isReport(bytes, "000/000g000t073r000p000P000h45b000000w"), bytes.constData());
     QCOMPARE(bytes.size(), 58);
     QCOMPARE(m_kora.state(), QProcess::Running);
+    // The block in the archive, after the program's start.
+    const QString archive = m_dir.filePath(headless ? "archive" : "data/KORA/archive") + "/" +
+                            Archive::fileName(QDateTime::currentDateTime());
+    const auto text = [&archive] {
+        QFile file(archive);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QTRY_VERIFY(text().endsWith(",300,,\n"));
+    const QList<QByteArray> rows = text().split('\n');
+    QVERIFY2(rows.size() >= 4 && rows[rows.size() - 3].contains(",started,\"KORA ") &&
+                 rows[rows.size() - 2].endsWith(",22.5,22.5,22.5,45.0,45.0,45.0,300,,"),
+             text().constData());
     if (headless) {
         QVERIFY(!QFile::exists(m_dir.filePath("work/wxnow.txt")));
         // The status line, and nothing for each reading.
@@ -380,6 +395,9 @@ void TestEndToEnd::commandLine_data()
     QTest::newRow("a file as the report folder")
         << QStringList{"--headless", "--report-dir", "/etc/passwd"} << "" << 2
         << "kora: The report folder '/etc/passwd' is not a folder.";
+    QTest::newRow("a file as the archive folder")
+        << QStringList{"--archive-dir", "/etc/passwd"} << "" << 2
+        << "kora: The archive folder '/etc/passwd' is not a folder.";
     // No file can be made there, not even by root; the reason follows.
     QTest::newRow("a report folder that cannot be written")
         << QStringList{"--headless", "--report-dir", "/sys/kernel"} << "" << 2
@@ -422,6 +440,7 @@ void TestEndToEnd::commandLine()
     for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(display);
     env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
+    env.insert("XDG_DATA_HOME", m_dir.filePath("data"));
     kora.setProcessEnvironment(env);
     kora.start(KORA_BINARY, arguments);
     QVERIFY(kora.waitForFinished(5000));
@@ -508,6 +527,7 @@ void TestEndToEnd::headlessGoesOnWithoutItsLog()
     Pty pty;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
+    env.insert("XDG_DATA_HOME", m_dir.filePath("data"));
     QDir(m_dir.path()).mkpath("config/KORA");
     QDir(m_dir.path()).mkpath("report");
     QFile::remove(m_dir.filePath("report/wxnow.txt"));
