@@ -230,11 +230,13 @@ void TestFrmMain::titleMenuAndIcon()
     QCOMPARE(bar[1]->objectName(), QString("mnuAbout"));
     QVERIFY(!bar[1]->menu());
     const QList<QAction*> file = bar[0]->menu()->actions();
-    QCOMPARE(file.size(), 2);
+    QCOMPARE(file.size(), 3);
     QCOMPARE(file[0]->text(), QString("Option"));
     QCOMPARE(file[0]->objectName(), QString("mnuOption"));
-    QCOMPARE(file[1]->text(), QString("exit"));
-    QCOMPARE(file[1]->objectName(), QString("mnuExit"));
+    QCOMPARE(file[1]->text(), QString("History"));
+    QCOMPARE(file[1]->objectName(), QString("mnuHistory"));
+    QCOMPARE(file[2]->text(), QString("exit"));
+    QCOMPARE(file[2]->objectName(), QString("mnuExit"));
     for (QAction* action : bar + file)
         QVERIFY(action->shortcut().isEmpty() && !action->isCheckable() && action->isEnabled());
 

@@ -11,6 +11,12 @@ inline const QString CommPort = QStringLiteral("CommPort");
 inline const QString PositionDefault = QStringLiteral("200");
 inline const QString CommPortDefault = QString();
 
+// The history window's size in pixels and its span (0, 1, 2: a day, a week, a month).
+inline const QString HistorySection = QStringLiteral("History");
+inline const QString HistoryWidth = QStringLiteral("Width");
+inline const QString HistoryHeight = QStringLiteral("Height");
+inline const QString HistorySpan = QStringLiteral("Span");
+
 // Optional map from port number to device, e.g. Com1=/dev/ttyUSB0.
 inline const QString PortsSection = QStringLiteral("Ports");
 inline QString portKey(int port)

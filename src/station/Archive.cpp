@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QLocale>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #ifdef Q_OS_WIN

@@ -2,10 +2,10 @@
 
 #include "AppIcon.h"
 #include "FrmMain.h"
-#include "station/MessageBoxes.h"
 #include "Twips.h"
 #include "common/KoraError.h"
 #include "common/Version.h"
+#include "station/MessageBoxes.h"
 
 #include <QLabel>
 #include <QPainter>

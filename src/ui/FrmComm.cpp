@@ -1,13 +1,13 @@
 #include "FrmComm.h"
 
 #include "FrmMain.h"
-#include "station/MessageBoxes.h"
 #include "Twips.h"
 #include "measurement/ProgramState.h"
 #include "serial/PortDevice.h"
 #include "serial/PortRecovery.h"
 #include "serial/PortSelection.h"
 #include "serial/SerialControl.h"
+#include "station/MessageBoxes.h"
 
 #include <QComboBox>
 #include <QKeyEvent>

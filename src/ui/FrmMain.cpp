@@ -4,6 +4,7 @@
 #include "Fonts.h"
 #include "FrmAbout.h"
 #include "FrmComm.h"
+#include "FrmHistory.h"
 #include "IndicatorCircle.h"
 #include "Twips.h"
 #include "common/KoraError.h"
@@ -62,6 +63,7 @@ FrmMain::FrmMain(ProgramState& state, SettingsStore& settings, SerialControl& po
                  const Clock& clock, MessageBoxes& messages,
                  ReportWriter::FileFactory makeReportFile, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_settings(settings), m_port(port), m_messages(messages),
+      m_clock(clock),
       m_station(state, settings, port, clock, *this, messages, std::move(makeReportFile))
 {
     setObjectName(QStringLiteral("frmMain"));
@@ -121,12 +123,15 @@ void FrmMain::buildMenu()
     file->setObjectName(QStringLiteral("mnuFile"));
     QAction* option = file->addAction(QStringLiteral("Option"));
     option->setObjectName(QStringLiteral("mnuOption"));
+    QAction* history = file->addAction(QStringLiteral("History"));
+    history->setObjectName(QStringLiteral("mnuHistory"));
     QAction* exit = file->addAction(QStringLiteral("exit"));
     exit->setObjectName(QStringLiteral("mnuExit"));
     QAction* about = menuBar()->addAction(QStringLiteral("About"));
     about->setObjectName(QStringLiteral("mnuAbout"));
 
     connect(option, &QAction::triggered, this, &FrmMain::optionCommand);
+    connect(history, &QAction::triggered, this, &FrmMain::historyCommand);
     connect(exit, &QAction::triggered, this, &FrmMain::exitCommand);
     connect(about, &QAction::triggered, this, &FrmMain::aboutCommand);
     // The client area below the menu bar starts at its designed size; the user may resize the
@@ -233,6 +238,17 @@ void FrmMain::savePosition()
     });
 }
 
+void FrmMain::historyCommand()
+{
+    if (!m_history) {
+        m_history = new FrmHistory(m_station.archiveFolder(), m_settings, m_clock, this);
+        connect(&m_station, &Station::archived, m_history, &FrmHistory::reload);
+    }
+    m_history->show();
+    m_history->raise();
+    m_history->activateWindow();
+}
+
 void FrmMain::exitCommand()
 {
     savePosition();
@@ -243,6 +259,8 @@ void FrmMain::exitCommand()
 void FrmMain::closeEvent(QCloseEvent* event)
 {
     savePosition();
+    if (m_history && m_history->isVisible())
+        m_history->close();
     m_station.end();
     event->accept();
     QCoreApplication::quit();

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QMap>
 
+class FrmHistory;
 class IndicatorCircle;
 class KoraError;
 class MessageBoxes;
@@ -47,6 +48,7 @@ public:
 public slots:
     void exitCommand();
     void optionCommand();
+    void historyCommand();
     void aboutCommand();
 
 protected:
@@ -62,7 +64,9 @@ private:
     SettingsStore& m_settings;
     SerialControl& m_port;
     MessageBoxes& m_messages;
+    const Clock& m_clock;
     Station m_station;
+    FrmHistory* m_history = nullptr;
     QMap<Label, QLabel*> m_labels;
     IndicatorCircle* m_mon = nullptr;
 };

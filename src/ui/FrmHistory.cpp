@@ -1,0 +1,163 @@
+#include "FrmHistory.h"
+
+#include "HistoryChart.h"
+#include "measurement/ReportWriter.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+#include "station/Archive.h"
+#include "station/Station.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace {
+const char* const Columns[] = {"Lowest temperature", "Highest temperature", "Lowest humidity",
+                               "Highest humidity"};
+const char* const Days[] = {"Today", "Yesterday"};
+
+int storedNumber(SettingsStore& settings, const QString& key, int fallback, int low, int high)
+{
+    bool ok = false;
+    const int value = settings.GetSetting(SettingsKeys::HistorySection, key, QString()).toInt(&ok);
+    return ok && value >= low && value <= high ? value : fallback;
+}
+} // namespace
+
+FrmHistory::FrmHistory(const QString& archiveFolder, SettingsStore& settings, const Clock& clock,
+                       QWidget* parent)
+    : QWidget(parent, Qt::Window), m_folder(archiveFolder), m_settings(settings), m_clock(clock)
+{
+    setObjectName(QStringLiteral("frmHistory"));
+    setWindowTitle(QStringLiteral("History"));
+
+    m_span = new QComboBox(this);
+    m_span->setObjectName(QStringLiteral("cboSpan"));
+    m_span->addItems({QStringLiteral("Last 24 hours"), QStringLiteral("Last 7 days"),
+                      QStringLiteral("Last 31 days")});
+    auto* spanLabel = new QLabel(QStringLiteral("&Show:"), this);
+    spanLabel->setBuddy(m_span);
+    m_chart = new HistoryChart(this);
+    m_pointed = new QLabel(this);
+    m_pointed->setObjectName(QStringLiteral("lblPointed"));
+    m_pointed->setText(QStringLiteral("Point at the chart, or use the arrow keys in it."));
+    m_pointed->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(spanLabel);
+    top->addWidget(m_span);
+    top->addStretch();
+    auto* extremes = new QGridLayout;
+    for (int column = 0; column < 4; ++column) {
+        auto* heading = new QLabel(QLatin1String(Columns[column]), this);
+        heading->setStyleSheet(QStringLiteral("font-weight: bold"));
+        extremes->addWidget(heading, 0, column + 1);
+    }
+    for (int day = 0; day < 2; ++day) {
+        extremes->addWidget(new QLabel(QLatin1String(Days[day]), this), day + 1, 0);
+        for (int column = 0; column < 4; ++column) {
+            QLabel*& cell = m_extremes[day][column];
+            cell = new QLabel(this);
+            cell->setObjectName(QStringLiteral("lblExtreme%1%2").arg(day).arg(column));
+            extremes->addWidget(cell, day + 1, column + 1);
+        }
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_chart, 1);
+    layout->addWidget(m_pointed);
+    layout->addLayout(extremes);
+
+    connect(m_chart, &HistoryChart::pointedChanged, m_pointed, [this](const QString& text) {
+        if (!text.isEmpty())
+            m_pointed->setText(text);
+    });
+    m_span->setCurrentIndex(storedNumber(m_settings, SettingsKeys::HistorySpan, 0, 0, 2));
+    connect(m_span, &QComboBox::currentIndexChanged, this, &FrmHistory::reload);
+    auto* closing = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(closing, &QShortcut::activated, this, &QWidget::close);
+
+    const QSize hint = sizeHint();
+    resize(storedNumber(m_settings, SettingsKeys::HistoryWidth, hint.width(), 200, 10000),
+           storedNumber(m_settings, SettingsKeys::HistoryHeight, hint.height(), 150, 10000));
+}
+
+void FrmHistory::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    reload();
+}
+
+void FrmHistory::closeEvent(QCloseEvent* event)
+{
+    keepSize();
+    event->accept();
+}
+
+void FrmHistory::keepSize()
+{
+    const std::pair<QString, int> kept[] = {{SettingsKeys::HistoryWidth, width()},
+                                            {SettingsKeys::HistoryHeight, height()},
+                                            {SettingsKeys::HistorySpan, m_span->currentIndex()}};
+    for (const auto& [key, value] : kept) {
+        Station::passOver([&, key = key, value = value] {
+            m_settings.SaveSetting(SettingsKeys::HistorySection, key, QString::number(value));
+        });
+    }
+}
+
+void FrmHistory::reload()
+{
+    if (!isVisible())
+        return;
+    const QDateTime now = m_clock.now();
+    const QDateTime from = now.addDays(-SpanDays[std::max(0, m_span->currentIndex())]);
+    m_chart->setRows(Archive::read(m_folder, from, now), from, now);
+    showExtremes(now);
+}
+
+void FrmHistory::showExtremes(const QDateTime& now)
+{
+    const QLocale locale;
+    const QDate today = now.toLocalTime().date();
+    const QDateTime yesterday(today.addDays(-1), QTime(0, 0));
+    const std::vector<ArchiveRow> rows = Archive::read(m_folder, yesterday, now);
+    for (int day = 0; day < 2; ++day) {
+        const QDate date = today.addDays(-day);
+        const ArchiveRow* lowest[2] = {};
+        const ArchiveRow* highest[2] = {};
+        for (const ArchiveRow& row : rows) {
+            if (!row.isBlock || row.at.toLocalTime().date() != date)
+                continue;
+            const BlockSummary& b = row.block;
+            if (!lowest[0] || b.temperatureLow < lowest[0]->block.temperatureLow)
+                lowest[0] = &row;
+            if (!highest[0] || b.temperatureHigh > highest[0]->block.temperatureHigh)
+                highest[0] = &row;
+            if (!lowest[1] || b.humidityLow < lowest[1]->block.humidityLow)
+                lowest[1] = &row;
+            if (!highest[1] || b.humidityHigh > highest[1]->block.humidityHigh)
+                highest[1] = &row;
+        }
+        const auto cell = [&](const ArchiveRow* row, double value, const char* unit) {
+            if (!row)
+                return QStringLiteral("–");
+            return QStringLiteral("%1 %2 at %3")
+                .arg(locale.toString(value, 'f', 1), QString::fromUtf8(unit),
+                     locale.toString(row->at.toLocalTime().time(), QLocale::ShortFormat));
+        };
+        m_extremes[day][0]->setText(
+            cell(lowest[0], lowest[0] ? lowest[0]->block.temperatureLow : 0, "°C"));
+        m_extremes[day][1]->setText(
+            cell(highest[0], highest[0] ? highest[0]->block.temperatureHigh : 0, "°C"));
+        m_extremes[day][2]->setText(
+            cell(lowest[1], lowest[1] ? lowest[1]->block.humidityLow : 0, "%"));
+        m_extremes[day][3]->setText(
+            cell(highest[1], highest[1] ? highest[1]->block.humidityHigh : 0, "%"));
+    }
+}

@@ -1,0 +1,467 @@
+#include "HistoryChart.h"
+
+#include <QKeyEvent>
+#include <QLocale>
+#include <QPainter>
+#include <QPainterPath>
+#include <QToolTip>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr qint64 MinuteMs = 60 * 1000;
+constexpr qint64 DayMs = 24 * 60 * MinuteMs;
+
+// The events after which the port was not heard, and those that end such a stretch.
+bool beginsSilence(const QString& event)
+{
+    return event == QLatin1String("lost") || event == QLatin1String("missing") ||
+           event == QLatin1String("failing") || event == QLatin1String("silent");
+}
+
+QColor shade(const QString& event)
+{
+    if (event == QLatin1String("silent"))
+        return QColor(230, 160, 0, 70);
+    if (event == QLatin1String("off"))
+        return QColor(128, 128, 128, 90);
+    return QColor(220, 40, 40, 60);
+}
+
+// Round steps for an axis: 1, 2 or 5 times a power of ten, about `ticks` of them.
+double niceStep(double span, int ticks)
+{
+    const double rough = std::max(span, 0.1) / std::max(ticks, 1);
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (const double factor : {1.0, 2.0, 5.0}) {
+        if (factor * power >= rough)
+            return factor * power;
+    }
+    return 10.0 * power;
+}
+
+QString decimal(double value, int decimals)
+{
+    return QLocale().toString(value, 'f', decimals);
+}
+} // namespace
+
+struct HistoryChart::Panel {
+    QRect area;
+    QString title;
+    double low = 0.0;
+    double high = 1.0;
+    double step = 1.0;
+    double (*average)(const BlockSummary&) = nullptr;
+    double (*lowest)(const BlockSummary&) = nullptr;
+    double (*highest)(const BlockSummary&) = nullptr;
+
+    double yOf(double value) const
+    {
+        return area.bottom() - (value - low) / (high - low) * area.height();
+    }
+};
+
+HistoryChart::HistoryChart(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("chtHistory"));
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
+}
+
+QSize HistoryChart::sizeHint() const
+{
+    return QSize(fontMetrics().averageCharWidth() * 90, fontMetrics().height() * 26);
+}
+
+QSize HistoryChart::minimumSizeHint() const
+{
+    return QSize(fontMetrics().averageCharWidth() * 40, fontMetrics().height() * 12);
+}
+
+void HistoryChart::setRows(const std::vector<ArchiveRow>& rows, const QDateTime& from,
+                           const QDateTime& to)
+{
+    m_from = from.toMSecsSinceEpoch();
+    m_to = to.toMSecsSinceEpoch();
+    m_blocks.clear();
+    m_lineEnds.clear();
+    m_intervals.clear();
+
+    std::vector<qint64> spacings;
+    const ArchiveRow* previousBlock = nullptr;
+    for (const ArchiveRow& row : rows) {
+        if (row.isBlock) {
+            if (previousBlock)
+                spacings.push_back(previousBlock->at.msecsTo(row.at));
+            previousBlock = &row;
+        }
+    }
+    // Blocks come as often as the sensor sends 300 lines: the usual spacing tells a gap.
+    qint64 usual = 5 * MinuteMs;
+    if (!spacings.empty()) {
+        std::nth_element(spacings.begin(), spacings.begin() + spacings.size() / 2, spacings.end());
+        usual = std::max<qint64>(spacings[spacings.size() / 2], MinuteMs / 10);
+    }
+
+    Interval open;
+    bool isOpen = false;
+    const auto close = [&](qint64 at) {
+        if (isOpen) {
+            open.to = std::max(at, open.from);
+            m_intervals.push_back(open);
+        }
+        isOpen = false;
+    };
+    bool eventSinceBlock = false;
+    for (const ArchiveRow& row : rows) {
+        const qint64 at = row.at.toMSecsSinceEpoch();
+        if (row.isBlock) {
+            close(at);
+            if (!m_blocks.empty()) {
+                const qint64 gap = m_blocks.back().at.msecsTo(row.at);
+                m_lineEnds.back() = eventSinceBlock || gap > usual * 5 / 2;
+            }
+            m_blocks.push_back(row);
+            m_lineEnds.push_back(true);
+            eventSinceBlock = false;
+            continue;
+        }
+        eventSinceBlock = true;
+        if (beginsSilence(row.event)) {
+            if (!isOpen)
+                open = Interval{at, at, row.event, row.detail};
+            isOpen = true;
+        } else {
+            close(at);
+            if (row.event == QLatin1String(Archive::Ended)) {
+                open = Interval{at, at, QStringLiteral("off"), row.detail};
+                isOpen = true;
+            }
+        }
+    }
+    // Still not heard, or still off, when the archive was read.
+    close(m_to);
+    m_cursor = -1;
+    point(-1, nullptr);
+    update();
+}
+
+QRect HistoryChart::plotArea() const
+{
+    const QFontMetrics metrics = fontMetrics();
+    const int left = metrics.horizontalAdvance(decimal(-40.0, 1)) + metrics.averageCharWidth() * 3;
+    const int right = metrics.averageCharWidth() * 3;
+    const int top = metrics.height() / 2;
+    const int bottom = metrics.height() * 2 + metrics.height() / 2;
+    return rect().adjusted(left, top, -right, -bottom);
+}
+
+void HistoryChart::panels(Panel& temperature, Panel& humidity) const
+{
+    const QRect area = plotArea();
+    const int gap = fontMetrics().height();
+    const int each = (area.height() - gap) / 2;
+    temperature.area = QRect(area.left(), area.top() + fontMetrics().height(), area.width(),
+                             each - fontMetrics().height());
+    humidity.area = QRect(area.left(), area.top() + each + gap + fontMetrics().height(),
+                          area.width(), each - fontMetrics().height());
+    temperature.title = QStringLiteral("Temperature (°C)");
+    humidity.title = QStringLiteral("Humidity (%)");
+    temperature.average = [](const BlockSummary& b) { return b.temperatureAverage; };
+    temperature.lowest = [](const BlockSummary& b) { return b.temperatureLow; };
+    temperature.highest = [](const BlockSummary& b) { return b.temperatureHigh; };
+    humidity.average = [](const BlockSummary& b) { return b.humidityAverage; };
+    humidity.lowest = [](const BlockSummary& b) { return b.humidityLow; };
+    humidity.highest = [](const BlockSummary& b) { return b.humidityHigh; };
+    for (Panel* panel : {&temperature, &humidity}) {
+        double low = panel == &temperature ? 0.0 : 40.0;
+        double high = panel == &temperature ? 20.0 : 80.0;
+        if (!m_blocks.empty()) {
+            low = high = panel->average(m_blocks.front().block);
+            for (const ArchiveRow& row : m_blocks) {
+                low = std::min(low, panel->lowest(row.block));
+                high = std::max(high, panel->highest(row.block));
+            }
+        }
+        const int ticks = std::max(2, panel->area.height() / (fontMetrics().height() * 2));
+        panel->step = niceStep(high - low, ticks);
+        panel->low = std::floor(low / panel->step) * panel->step;
+        panel->high =
+            std::max(std::ceil(high / panel->step) * panel->step, panel->low + panel->step);
+    }
+}
+
+double HistoryChart::xOf(qint64 msecs, const QRect& area) const
+{
+    const double span = double(std::max<qint64>(m_to - m_from, 1));
+    return area.left() + double(msecs - m_from) / span * area.width();
+}
+
+void HistoryChart::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    Panel temperature, humidity;
+    panels(temperature, humidity);
+    const QRect whole(temperature.area.topLeft(), humidity.area.bottomRight());
+
+    for (const Interval& interval : m_intervals) {
+        const double left = std::max(xOf(interval.from, whole), double(whole.left()));
+        const double right = std::min(xOf(interval.to, whole), double(whole.right()));
+        if (right < left)
+            continue;
+        const QRectF stretch(left, whole.top(), std::max(right - left, 2.0), whole.height());
+        if (interval.event == QLatin1String("off"))
+            painter.fillRect(stretch, QBrush(shade(interval.event), Qt::BDiagPattern));
+        else
+            painter.fillRect(stretch, shade(interval.event));
+    }
+    drawPanel(painter, temperature);
+    drawPanel(painter, humidity);
+    drawTimeAxis(painter, whole);
+
+    if (m_cursor >= 0 && m_cursor < int(m_blocks.size())) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5, Qt::DashLine));
+        const double x = xOf(m_blocks[std::size_t(m_cursor)].at.toMSecsSinceEpoch(), whole);
+        painter.drawLine(QPointF(x, whole.top()), QPointF(x, whole.bottom()));
+    }
+    if (m_blocks.empty()) {
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawText(whole, Qt::AlignCenter | Qt::TextWordWrap,
+                         QStringLiteral("No reports in the archive for this time."));
+    }
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+void HistoryChart::drawPanel(QPainter& painter, const Panel& panel) const
+{
+    const QColor text = palette().color(QPalette::Text);
+    const QColor grid = palette().color(QPalette::Mid);
+    painter.setPen(text);
+    painter.drawText(QPoint(panel.area.left(), panel.area.top() - fontMetrics().descent() - 2),
+                     panel.title);
+    const int decimals = panel.step < 1.0 ? 1 : 0;
+    for (double value = panel.low; value <= panel.high + panel.step / 2; value += panel.step) {
+        const double y = panel.yOf(value);
+        painter.setPen(QPen(grid, 0.5));
+        painter.drawLine(QPointF(panel.area.left(), y), QPointF(panel.area.right(), y));
+        painter.setPen(text);
+        const QString label = decimal(value, decimals);
+        painter.drawText(QRectF(0, y - fontMetrics().height() / 2.0,
+                                panel.area.left() - fontMetrics().averageCharWidth(),
+                                fontMetrics().height()),
+                         Qt::AlignRight | Qt::AlignVCenter, label);
+    }
+    painter.setPen(QPen(grid, 1));
+    painter.drawRect(panel.area);
+
+    const QColor line = panel.title.startsWith(u'T') ? QColor(200, 60, 20) : QColor(20, 90, 200);
+    QColor band = line;
+    band.setAlpha(50);
+    painter.save();
+    painter.setClipRect(panel.area);
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < m_blocks.size(); ++i) {
+        if (!m_lineEnds[i])
+            continue;
+        // One stretch of line from start to i, over its band from lowest to highest.
+        QPainterPath averages, range;
+        for (std::size_t j = start; j <= i; ++j) {
+            const QPointF p(xOf(m_blocks[j].at.toMSecsSinceEpoch(), panel.area),
+                            panel.yOf(panel.average(m_blocks[j].block)));
+            j == start ? averages.moveTo(p) : averages.lineTo(p);
+            const QPointF top(p.x(), panel.yOf(panel.highest(m_blocks[j].block)));
+            j == start ? range.moveTo(top) : range.lineTo(top);
+        }
+        for (std::size_t j = i + 1; j-- > start;)
+            range.lineTo(xOf(m_blocks[j].at.toMSecsSinceEpoch(), panel.area),
+                         panel.yOf(panel.lowest(m_blocks[j].block)));
+        range.closeSubpath();
+        painter.fillPath(range, band);
+        painter.setPen(QPen(line, 2));
+        if (start == i) // a block alone in its stretch: a dot
+            painter.drawEllipse(averages.currentPosition(), 2.0, 2.0);
+        else
+            painter.drawPath(averages);
+        start = i + 1;
+    }
+    painter.restore();
+}
+
+void HistoryChart::drawTimeAxis(QPainter& painter, const QRect& area) const
+{
+    const QLocale locale;
+    const qint64 span = m_to - m_from;
+    const QFontMetrics metrics = fontMetrics();
+    // Hours for a day, days for longer; as many labels as fit.
+    const bool hours = span <= 2 * DayMs;
+    const QString sample = hours ? locale.toString(QTime(23, 59), QLocale::ShortFormat)
+                                 : locale.toString(QDate(2026, 12, 28), QStringLiteral("ddd d.M."));
+    const int room = metrics.horizontalAdvance(sample) + metrics.averageCharWidth() * 2;
+    const int fitting = std::max(1, area.width() / room);
+    qint64 step = hours ? 60 * MinuteMs : DayMs;
+    static constexpr int HourSteps[] = {1, 2, 3, 6, 12};
+    static constexpr int DaySteps[] = {1, 2, 7, 14};
+    const int count = hours ? int(std::size(HourSteps)) : int(std::size(DaySteps));
+    for (int i = 0; i < count; ++i) {
+        step = (hours ? 60 * MinuteMs * HourSteps[i] : DayMs * DaySteps[i]);
+        if (span / step <= fitting)
+            break;
+    }
+    // Ticks fall on whole local hours or midnights.
+    QDateTime tick = QDateTime::fromMSecsSinceEpoch(m_from);
+    tick = hours ? QDateTime(tick.date(), QTime(tick.time().hour(), 0))
+                 : QDateTime(tick.date(), QTime(0, 0));
+    const int baseline = area.bottom() + metrics.height() + 2;
+    QDate lastDate;
+    // A label at either end stays whole.
+    const auto inside = [this](QRectF label) {
+        label.moveLeft(std::clamp(label.left(), 0.0, std::max(0.0, width() - label.width())));
+        return label;
+    };
+    while (tick.toMSecsSinceEpoch() <= m_to) {
+        const qint64 at = tick.toMSecsSinceEpoch();
+        const bool wholeStep = hours ? tick.time().hour() % (step / (60 * MinuteMs)) == 0
+                                     : tick.date().toJulianDay() % (step / DayMs) == 0;
+        if (at >= m_from && wholeStep) {
+            const double x = xOf(at, area);
+            painter.setPen(QPen(palette().color(QPalette::Mid), 0.5, Qt::DotLine));
+            painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+            painter.setPen(palette().color(QPalette::Text));
+            const QString label = hours ? locale.toString(tick.time(), QLocale::ShortFormat)
+                                        : locale.toString(tick.date(), QStringLiteral("ddd d.M."));
+            painter.drawText(
+                inside(QRectF(x - room / 2.0, baseline - metrics.ascent(), room, metrics.height())),
+                Qt::AlignHCenter, label);
+            if (hours && tick.date() != lastDate) {
+                painter.drawText(
+                    inside(QRectF(x - room, baseline + metrics.height() - metrics.ascent(),
+                                  room * 2, metrics.height())),
+                    Qt::AlignHCenter, locale.toString(tick.date(), QLocale::ShortFormat));
+                lastDate = tick.date();
+            }
+        }
+        tick = hours ? tick.addSecs(3600) : tick.addDays(1);
+    }
+}
+
+void HistoryChart::point(int block, const Interval* interval)
+{
+    const QLocale locale;
+    QString text;
+    if (block >= 0) {
+        const ArchiveRow& row = m_blocks[std::size_t(block)];
+        const BlockSummary& b = row.block;
+        text = QStringLiteral("%1: %2 °C (%3 to %4), %5 % (%6 to %7)")
+                   .arg(locale.toString(row.at.toLocalTime(), QLocale::ShortFormat),
+                        decimal(b.temperatureAverage, 1), decimal(b.temperatureLow, 1),
+                        decimal(b.temperatureHigh, 1), decimal(b.humidityAverage, 1),
+                        decimal(b.humidityLow, 1), decimal(b.humidityHigh, 1));
+    }
+    if (interval) {
+        const QString from =
+            locale.toString(QDateTime::fromMSecsSinceEpoch(interval->from), QLocale::ShortFormat);
+        const QString to =
+            locale.toString(QDateTime::fromMSecsSinceEpoch(interval->to), QLocale::ShortFormat);
+        const QString what =
+            interval->event == QLatin1String("off")
+                ? QStringLiteral("KORA did not run")
+                : QStringLiteral("Port %1: %2").arg(interval->event, interval->detail);
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n")) +
+                QStringLiteral("%1 to %2: %3").arg(from, to, what);
+    }
+    if (text != m_pointed) {
+        m_pointed = text;
+        emit pointedChanged(text);
+    }
+}
+
+void HistoryChart::pointAt(const QPoint& position)
+{
+    Panel temperature, humidity;
+    panels(temperature, humidity);
+    const QRect whole(temperature.area.topLeft(), humidity.area.bottomRight());
+    if (!whole.contains(position)) {
+        point(m_cursor, nullptr);
+        return;
+    }
+    const double span = double(std::max<qint64>(m_to - m_from, 1));
+    const qint64 at = m_from + qint64((position.x() - whole.left()) * span / whole.width());
+    const Interval* under = nullptr;
+    for (const Interval& interval : m_intervals) {
+        if (at >= interval.from && at <= interval.to)
+            under = &interval;
+    }
+    // The nearest block within a few pixels.
+    int nearest = -1;
+    double best = fontMetrics().averageCharWidth() * 2.0;
+    for (std::size_t i = 0; i < m_blocks.size(); ++i) {
+        const double distance =
+            std::abs(xOf(m_blocks[i].at.toMSecsSinceEpoch(), whole) - position.x());
+        if (distance <= best) {
+            best = distance;
+            nearest = int(i);
+        }
+    }
+    if (nearest >= 0)
+        m_cursor = nearest;
+    point(nearest, under);
+    update();
+    if (!m_pointed.isEmpty())
+        QToolTip::showText(mapToGlobal(position), m_pointed, this);
+    else
+        QToolTip::hideText();
+}
+
+void HistoryChart::mouseMoveEvent(QMouseEvent* event)
+{
+    pointAt(event->position().toPoint());
+}
+
+void HistoryChart::leaveEvent(QEvent*)
+{
+    QToolTip::hideText();
+}
+
+void HistoryChart::keyPressEvent(QKeyEvent* event)
+{
+    const int last = int(m_blocks.size()) - 1;
+    int cursor = m_cursor;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        cursor = cursor < 0 ? last : std::max(0, cursor - 1);
+        break;
+    case Qt::Key_Right:
+        cursor = cursor < 0 ? last : std::min(last, cursor + 1);
+        break;
+    case Qt::Key_Home:
+        cursor = 0;
+        break;
+    case Qt::Key_End:
+        cursor = last;
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (last < 0)
+        return;
+    m_cursor = cursor;
+    // Also what happened to the port at that block's time, or just before it.
+    const qint64 at = m_blocks[std::size_t(cursor)].at.toMSecsSinceEpoch();
+    const Interval* before = nullptr;
+    for (const Interval& interval : m_intervals) {
+        if (interval.to <= at &&
+            (cursor == 0 ||
+             interval.to >= m_blocks[std::size_t(cursor - 1)].at.toMSecsSinceEpoch()))
+            before = &interval;
+    }
+    point(cursor, before);
+    update();
+}

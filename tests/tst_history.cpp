@@ -1,0 +1,123 @@
+#include "FakeSerialControl.h"
+#include "FixedClock.h"
+#include "RecordingMessages.h"
+#include "TestSettings.h"
+#include "measurement/ProgramState.h"
+#include "settings/SettingsKeys.h"
+#include "ui/FrmHistory.h"
+#include "ui/FrmMain.h"
+#include "ui/HistoryChart.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QtTest>
+
+class TestHistory : public QObject {
+    Q_OBJECT
+private slots:
+    void chartBreaksAndShades_data();
+    void chartBreaksAndShades();
+    void windowFromTheMenuGrowsAtEachReport();
+};
+
+void TestHistory::chartBreaksAndShades_data()
+{
+    // Rows at the given minutes after 12:00: "b" a block, anything else an event. The line
+    // ends after each block marked "|", and the intervals are shaded from minute to minute.
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("lineEnds");
+    QTest::addColumn<QString>("intervals");
+    QTest::newRow("blocks every 5 minutes") << QStringList{"0 b", "5 b", "10 b"} << "--|"
+                                            << "";
+    QTest::newRow("an hour without rows")
+        << QStringList{"0 b", "5 b", "10 b", "70 b", "75 b"} << "--|-|"
+        << "";
+    QTest::newRow("port lost and back")
+        << QStringList{"0 b", "5 b", "7 lost", "40 back", "45 b"} << "-||"
+        << "lost 7-40";
+    QTest::newRow("lost until a block comes") << QStringList{"0 b", "2 lost", "30 b"} << "||"
+                                              << "lost 2-30";
+    QTest::newRow("silent and lost: one stretch")
+        << QStringList{"0 b", "10 silent", "20 lost", "30 back", "35 b"} << "||"
+        << "silent 10-30";
+    QTest::newRow("switched off") << QStringList{"0 b", "3 ended", "200 started", "205 b"} << "||"
+                                  << "off 3-200";
+    QTest::newRow("still lost when read") << QStringList{"0 b", "5 b", "8 lost"} << "-|"
+                                          << "lost 8-240";
+}
+
+void TestHistory::chartBreaksAndShades()
+{
+    QFETCH(QStringList, rows);
+    QFETCH(QString, lineEnds);
+    QFETCH(QString, intervals);
+    const QDateTime noon(QDate(2026, 12, 8), QTime(12, 0), Qt::UTC);
+    std::vector<ArchiveRow> archive;
+    for (const QString& row : rows) {
+        ArchiveRow read;
+        read.at = noon.addSecs(row.section(' ', 0, 0).toInt() * 60);
+        read.isBlock = row.endsWith(" b");
+        read.event = read.isBlock ? QString() : row.section(' ', 1);
+        archive.push_back(read);
+    }
+    HistoryChart chart;
+    chart.setRows(archive, noon, noon.addSecs(240 * 60));
+    QString ends;
+    for (const bool end : chart.lineEndsAfter())
+        ends += end ? u'|' : u'-';
+    QCOMPARE(ends, lineEnds);
+    QStringList shaded;
+    for (const HistoryChart::Interval& interval : chart.intervals())
+        shaded << QStringLiteral("%1 %2-%3")
+                      .arg(interval.event)
+                      .arg((interval.from - noon.toMSecsSinceEpoch()) / 60000)
+                      .arg((interval.to - noon.toMSecsSinceEpoch()) / 60000);
+    QCOMPARE(shaded.join(';'), intervals);
+}
+
+void TestHistory::windowFromTheMenuGrowsAtEachReport()
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    QTemporaryDir archive;
+    ProgramState state;
+    TestSettings settings;
+    FakeSerialControl port;
+    FixedClock clock;
+    RecordingMessages messages;
+    FrmMain window(state, *settings, port, clock, messages);
+    window.station().setArchiveFolder(archive.path());
+    window.station().setReportFolder(archive.path());
+    window.load();
+    const auto block = [&port](const char* line) {
+        for (int i = 0; i < 301; ++i)
+            port.arrive(line);
+    };
+    block("1=-2.5deg2=45\r\n");
+
+    window.menuBar()->actions()[0]->menu()->actions()[1]->trigger();
+    auto* history = window.findChild<FrmHistory*>();
+    QVERIFY(history && history->isVisible());
+    QCOMPARE(history->windowTitle(), QString("History"));
+    QCOMPARE(history->chart().blocks().size(), std::size_t(1));
+    QCOMPARE(history->findChild<QLabel*>("lblExtreme00")->text(), QString("-2,5 °C at 14:05"));
+
+    block("1=-3.5deg2=45\r\n");
+    QCOMPARE(history->chart().blocks().size(), std::size_t(2));
+    QCOMPARE(history->findChild<QLabel*>("lblExtreme00")->text(), QString("-3,5 °C at 14:05"));
+
+    // Its size and span are kept for the next time.
+    history->findChild<QComboBox*>("cboSpan")->setCurrentIndex(2);
+    history->resize(700, 500);
+    history->close();
+    QCOMPARE(settings->GetSetting(SettingsKeys::HistorySection, SettingsKeys::HistoryWidth, ""),
+             QString("700"));
+    FrmHistory again(archive.path(), *settings, clock);
+    QCOMPARE(again.size(), QSize(700, 500));
+    QCOMPARE(again.findChild<QComboBox*>("cboSpan")->currentIndex(), 2);
+    QLocale::setDefault(QLocale::c());
+}
+
+QTEST_MAIN(TestHistory)
+#include "tst_history.moc"
