@@ -275,6 +275,10 @@ void TestStation::readingsBecomeReportInItsFolder()
     QVERIFY(QDir().mkpath("beacon"));
     Rig rig;
     rig.station.setReportFolder("beacon");
+    // An archive whose folder cannot be made: the report goes out all the same.
+    QFile blocker("no-archive");
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    rig.station.setArchiveFolder("no-archive");
     rig.station.openStoredPort();
     for (int i = 0; i < 150; ++i)
         rig.port.arrive("1=22.0deg2=45\r\n");
@@ -285,7 +289,9 @@ void TestStation::readingsBecomeReportInItsFolder()
 
     QCOMPARE(rig.view.labelText(Label::TemperatureAverage), QString("22.5"));
     QCOMPARE(rig.view.labelText(Label::HumidityAverage), QString("45.5"));
-    QCOMPARE(rig.view.labelText(Label::Status), At + "073degF 46%");
+    QCOMPARE(rig.view.labelText(Label::Status), At + "073degF 46%; archive not written");
+    QVERIFY2(rig.view.notices.last().contains("archive not written: no-archive/kora-2026-12.csv: "),
+             qPrintable(rig.view.notices.last()));
     QFile report("beacon/wxnow.txt");
     QVERIFY(report.open(QIODevice::ReadOnly));
     QCOMPARE(report.readAll(),
