@@ -47,6 +47,20 @@ qint64 cpuTicks(qint64 pid)
 } // namespace
 
 // Runs the built program as a user would, with a settings folder of its own.
+// The command that runs a program of the build: under the build's emulator where the build is
+// for another architecture.
+QStringList command(const QString& program)
+{
+    const QString emulator = QStringLiteral(KORA_EMULATOR);
+    return emulator.isEmpty() ? QStringList{program} : QStringList{emulator, program};
+}
+
+void start(QProcess& process, const QString& program, const QStringList& arguments)
+{
+    const QStringList whole = command(program) + arguments;
+    process.start(whole.first(), whole.mid(1));
+}
+
 class TestEndToEnd : public QObject {
     Q_OBJECT
 
@@ -102,11 +116,11 @@ class TestEndToEnd : public QObject {
             for (const QString& path :
                  {m_dir.path(), m_dir.filePath("config"), m_dir.filePath("config/KORA"), com1})
                 QVERIFY(QFile::setPermissions(path, QFile::Permissions(0x7777)));
-            m_kora.start(setpriv, QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups",
-                                              binary} +
-                                      arguments);
+            m_kora.start(setpriv,
+                         QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups"} +
+                             command(binary) + arguments);
         } else {
-            m_kora.start(KORA_BINARY, arguments);
+            start(m_kora, KORA_BINARY, arguments);
         }
         QVERIFY(m_kora.waitForStarted());
     }
@@ -442,7 +456,7 @@ void TestEndToEnd::commandLine()
     env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
     env.insert("XDG_DATA_HOME", m_dir.filePath("data"));
     kora.setProcessEnvironment(env);
-    kora.start(KORA_BINARY, arguments);
+    start(kora, KORA_BINARY, arguments);
     QVERIFY(kora.waitForFinished(5000));
     QCOMPARE(kora.exitStatus(), QProcess::NormalExit);
     QCOMPARE(kora.exitCode(), exitCode);
@@ -546,7 +560,7 @@ void TestEndToEnd::headlessGoesOnWithoutItsLog()
                                    m_dir.filePath("report")};
     if (standardError == "closed") {
         kora.start("/bin/sh",
-                   QStringList{"-c", "exec \"$0\" \"$@\" 2>&-", KORA_BINARY} + arguments);
+                   QStringList{"-c", "exec \"$0\" \"$@\" 2>&-"} + command(KORA_BINARY) + arguments);
     } else {
         // The program inherits this process's standard error, pointed at the pipe meanwhile.
         int ends[2];
@@ -564,7 +578,7 @@ void TestEndToEnd::headlessGoesOnWithoutItsLog()
             ::close(ends[0]);
         const int saved = ::dup(STDERR_FILENO);
         ::dup2(ends[1], STDERR_FILENO);
-        kora.start(KORA_BINARY, arguments);
+        start(kora, KORA_BINARY, arguments);
         const bool started = kora.waitForStarted();
         ::dup2(saved, STDERR_FILENO);
         ::close(saved);
@@ -614,8 +628,8 @@ void TestEndToEnd::simulatorSendsSensorLines()
         sim.kill();
         sim.waitForFinished();
     });
-    sim.start(KORA_SIM_BINARY,
-              {"--count", "3", "--interval", "20", "--temp", "-5.5", "--hum", "80"});
+    start(sim, KORA_SIM_BINARY,
+          {"--count", "3", "--interval", "20", "--temp", "-5.5", "--hum", "80"});
     QVERIFY(sim.waitForReadyRead(5000));
     const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
     QVERIFY2(device.startsWith("/dev/"), qPrintable(device));
@@ -639,7 +653,7 @@ void TestEndToEnd::simulatorEndsOnSignalWhenNobodyReads()
 {
     QProcess sim;
     // Long writes, back to back, that the terminal soon has no room for.
-    sim.start(KORA_SIM_BINARY, {"--interval", "0", "--burst", "500"});
+    start(sim, KORA_SIM_BINARY, {"--interval", "0", "--burst", "500"});
     QVERIFY(sim.waitForReadyRead(5000));
     QTest::qWait(300);
     ::kill(pid_t(sim.processId()), SIGTERM);
