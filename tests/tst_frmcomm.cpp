@@ -195,7 +195,7 @@ void TestFrmComm::typedTextSelectsNoPort()
     option([typed](FrmComm& dialog) {
         auto* combo = dialog.findChild<QComboBox*>("cboPort");
         // Typed as a user types: into the field that has the focus, where completion acts.
-        QApplication::setActiveWindow(&dialog);
+        dialog.activateWindow();
         combo->lineEdit()->setFocus();
         QTRY_VERIFY(combo->lineEdit()->hasFocus());
         combo->lineEdit()->selectAll();

@@ -53,7 +53,7 @@ void TestHistory::chartBreaksAndShades()
     QFETCH(QStringList, rows);
     QFETCH(QString, lineEnds);
     QFETCH(QString, intervals);
-    const QDateTime noon(QDate(2026, 12, 8), QTime(12, 0), Qt::UTC);
+    const QDateTime noon = QDateTime::fromString("2026-12-08T12:00:00Z", Qt::ISODate);
     std::vector<ArchiveRow> archive;
     for (const QString& row : rows) {
         ArchiveRow read;

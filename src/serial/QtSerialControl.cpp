@@ -3,7 +3,9 @@
 #include "common/KoraError.h"
 
 #include <QFile>
+#include <QEvent>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QStringList>
 
 #include <cerrno>
@@ -184,6 +186,11 @@ void QtSerialControl::open()
             number,
             QStringLiteral("Cannot open Com%1 (%2): %3").arg(m_commPort).arg(device, reason));
     }
+    m_activationsWithoutData = 0;
+    m_hangUpQueued = false;
+    // Qt's notifier for the device's input is the port's child, made as it opens.
+    for (QSocketNotifier* notifier : m_port.findChildren<QSocketNotifier*>())
+        notifier->installEventFilter(this);
     try {
         applyLineSettings(m_line, flowControlFor(m_handshaking));
         applyModemLine(&QSerialPort::setDataTerminalReady, m_dtrEnable, "DTR");
@@ -395,8 +402,30 @@ QString QtSerialControl::Input()
     return QString::fromLatin1(m_port.readAll());
 }
 
+// Qt 6.4 reports a read that ends (a hung-up terminal, a removed adapter) as a read error. Later
+// versions take it as no data at all: the notifier then fires on every turn of the event loop,
+// with neither data nor an error, and the program would spin. Its turns without data are counted
+// here, and a hang-up behind them is reported as that read error would be, once the notifier's
+// turn is over.
+bool QtSerialControl::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::SockAct || ++m_activationsWithoutData < 3 || m_hangUpQueued ||
+        !m_port.isOpen() || !hungUp(m_port))
+        return QObject::eventFilter(watched, event);
+    m_hangUpQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (std::exchange(m_hangUpQueued, false) && m_port.isOpen())
+                onError(QSerialPort::ReadError);
+        },
+        Qt::QueuedConnection);
+    return true;
+}
+
 void QtSerialControl::onReadyRead()
 {
+    m_activationsWithoutData = 0;
     // Windows announces the last bytes read after the failed restart of reading has been
     // signalled, and the port has been closed for it.
     if (m_rThreshold <= 0 || !m_port.isOpen())

@@ -30,6 +30,9 @@ public:
 
     QString deviceName() const override { return m_deviceForPort(m_commPort); }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     struct LineSettings {
         qint32 baudRate = 9600;
@@ -62,4 +65,8 @@ private:
     short m_commEvent = 0;
     bool m_inPut = false;
     QString m_lostInPut;
+    // Turns of the port's read notifier since data last came, and whether a hang-up found
+    // by them is waiting to be reported.
+    int m_activationsWithoutData = 0;
+    bool m_hangUpQueued = false;
 };

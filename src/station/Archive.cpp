@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <cerrno>
 #include <cstdlib>
@@ -115,11 +116,17 @@ QString Archive::append(const QDateTime& at, const QByteArray& row) const
     if (m_folder.isEmpty())
         return {};
     const QString path = QDir(m_folder).filePath(fileName(at));
-    // A folder removed while the program runs is made again.
-    if (!QDir().mkpath(m_folder))
-        return path + QStringLiteral(": the folder cannot be made");
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
+    const auto open = [&file] {
+        return file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered);
+    };
+    // A folder removed while the program runs is made again.
+    if (!open() && !QFileInfo::exists(m_folder)) {
+        if (!QDir().mkpath(m_folder))
+            return path + QStringLiteral(": the folder cannot be made");
+        open();
+    }
+    if (!file.isOpen())
         return path + QStringLiteral(": ") + file.errorString();
     QByteArray bytes;
     const qint64 size = file.isSequential() ? 0 : file.size();
