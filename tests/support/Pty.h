@@ -22,6 +22,7 @@ public:
     void hangUp();
 
 private:
+    static constexpr int ArrivalMs = 3;
     int m_master = -1;
     int m_slave = -1;
     QString m_name;
