@@ -25,6 +25,11 @@ bool holds(qint64 pid, const QString& device)
     }
     return false;
 }
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 // How many pseudo-terminal devices the process holds open.
 int terminalsHeld(qint64 pid)
 {
@@ -488,12 +493,20 @@ void TestEndToEnd::endsOnSignals_data()
 {
     QTest::addColumn<bool>("headless");
     QTest::addColumn<int>("signal");
+    // Ignored by whoever started the program, as nohup ignores SIGHUP: the program runs on.
+    QTest::addColumn<bool>("ignoredAtStart");
+    // The device is missing: the window's start-up box waits for a click meanwhile.
+    QTest::addColumn<bool>("boxWaits");
     for (const bool headless : {true, false}) {
         const char* face = headless ? "headless" : "window";
-        QTest::addRow("%s, SIGTERM", face) << headless << int(SIGTERM);
-        QTest::addRow("%s, SIGINT", face) << headless << int(SIGINT);
-        QTest::addRow("%s, SIGHUP", face) << headless << int(SIGHUP);
+        QTest::addRow("%s, SIGTERM", face) << headless << int(SIGTERM) << false << false;
+        QTest::addRow("%s, SIGINT", face) << headless << int(SIGINT) << false << false;
+        QTest::addRow("%s, SIGHUP", face) << headless << int(SIGHUP) << false << false;
+        QTest::addRow("%s, SIGHUP ignored at start", face)
+            << headless << int(SIGHUP) << true << false;
     }
+    QTest::newRow("window, SIGTERM while a start-up box waits")
+        << false << int(SIGTERM) << false << true;
 }
 
 // A shutdown, a logout or kill ends the program as its own exit does: the port closed, its lock
@@ -502,21 +515,50 @@ void TestEndToEnd::endsOnSignals()
 {
     QFETCH(bool, headless);
     QFETCH(int, signal);
+    QFETCH(bool, ignoredAtStart);
+    QFETCH(bool, boxWaits);
     Pty pty;
-    startKora(pty.deviceName(), false, headless);
-    QTRY_VERIFY_WITH_TIMEOUT(holds(m_kora.processId(), pty.deviceName()), 10000);
-    QVERIFY(pty.write("1=22.5deg2=45\r\n"));
-    QVERIFY(pty.waitUntilRead());
+    if (ignoredAtStart)
+        m_kora.setChildProcessModifier([signal] { ::signal(signal, SIG_IGN); });
+    auto inherited = qScopeGuard([this] { m_kora.setChildProcessModifier({}); });
+    for (const char* archive : {"data", "archive"})
+        QDir(m_dir.filePath(archive)).removeRecursively();
+    startKora(boxWaits ? QString("/dev/kora-no-such-device-%1")
+                             .arg(QCoreApplication::applicationPid())
+                       : pty.deviceName(),
+              false, headless);
     const QString lock = "/var/lock/LCK.." + pty.deviceName().mid(5).replace('/', '_');
+    if (boxWaits) {
+        // Told in the archive just before the box.
+        const QString archive = m_dir.filePath("data/KORA/archive/") +
+                                Archive::fileName(QDateTime::currentDateTime());
+        QTRY_VERIFY_WITH_TIMEOUT(readAll(archive).contains(",missing,"), 10000);
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(holds(m_kora.processId(), pty.deviceName()), 10000);
+        QVERIFY(pty.write("1=22.5deg2=45\r\n"));
+        QVERIFY(pty.waitUntilRead());
+    }
     const bool locked = QFile::exists(lock);
     QElapsedTimer ending;
     ending.start();
     ::kill(pid_t(m_kora.processId()), signal);
+    if (ignoredAtStart) {
+        // Still reading: the next line is taken.
+        QVERIFY(pty.write("1=22.5deg2=45\r\n"));
+        QVERIFY(pty.waitUntilRead());
+        QVERIFY(!m_kora.waitForFinished(300));
+        ::kill(pid_t(m_kora.processId()), SIGTERM);
+    }
     QVERIFY(m_kora.waitForFinished(2000));
     QVERIFY2(ending.elapsed() < 2000, qPrintable(QString::number(ending.elapsed())));
     QCOMPARE(m_kora.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_kora.exitCode(), 0);
     QVERIFY(!locked || !QFile::exists(lock));
+    // The end is kept, so that the history shows the station switched off from then on.
+    const QByteArray archived =
+        readAll(m_dir.filePath(headless ? "archive/" : "data/KORA/archive/") +
+                Archive::fileName(QDateTime::currentDateTime()));
+    QVERIFY2(archived.endsWith(",ended,\"KORA ended\"\n"), archived.right(200).constData());
     // Without a window there is no position to keep.
     QSettings settings(m_dir.filePath("config/KORA/KORA.conf"), QSettings::IniFormat);
     QCOMPARE(settings.contains("Properties/Top"), !headless);

@@ -23,6 +23,9 @@ KoraApp::KoraApp(const QString& reportFolder, const QString& archiveFolder)
     m_stopSignals = std::make_unique<StopSignals>([this] {
         m_stopped = true;
         m_frmMain.exitCommand();
+        // Before the event loop runs, quitting it does nothing: a box that waits at start-up
+        // is what keeps the program, and it goes too.
+        m_messages.endAll();
     });
 }
 

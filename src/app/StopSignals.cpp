@@ -33,8 +33,15 @@ StopSignals::StopSignals(std::function<void()> stop) : m_stop(std::move(stop))
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signal : Stopping)
-        sigaction(signal, &action, nullptr);
+    for (const int signal : Stopping) {
+        // Ignored by whoever started the program (nohup, a supervisor), a signal stays ignored:
+        // the station runs on after the terminal that started it has closed.
+        struct sigaction inherited {};
+        if (sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN)
+            continue;
+        if (sigaction(signal, &action, nullptr) == 0)
+            m_caught.push_back(signal);
+    }
 #endif
 }
 
@@ -45,7 +52,7 @@ StopSignals::~StopSignals()
         return;
     struct sigaction standard {};
     standard.sa_handler = SIG_DFL;
-    for (const int signal : Stopping)
+    for (const int signal : m_caught)
         sigaction(signal, &standard, nullptr);
     m_notifier.reset();
     ::close(signalSocket[0]);

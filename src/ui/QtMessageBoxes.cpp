@@ -5,11 +5,26 @@
 
 void QtMessageBoxes::show(QMessageBox::Icon icon, const QString& text, Kind kind)
 {
+    if (m_ended)
+        return;
     QMessageBox box(icon, AppTitle, text, QMessageBox::Ok, m_parent);
-    if (kind == Kind::PortFault)
-        m_portFaultBoxes.append(&box);
+    m_open.append({&box, kind});
     box.exec();
-    m_portFaultBoxes.removeAll(&box);
+    m_open.removeIf([&box](const OpenBox& open) { return open.box == &box; });
+}
+
+void QtMessageBoxes::close(bool portFaultsOnly)
+{
+    for (const OpenBox& open : std::as_const(m_open)) {
+        if (open.box && (!portFaultsOnly || open.kind == Kind::PortFault))
+            open.box->done(QMessageBox::Ok);
+    }
+}
+
+void QtMessageBoxes::endAll()
+{
+    m_ended = true;
+    close(false);
 }
 
 void QtMessageBoxes::plain(const QString& text)
@@ -34,8 +49,5 @@ void QtMessageBoxes::portError(const KoraError& error)
 
 void QtMessageBoxes::closePortFaultReports()
 {
-    for (const QPointer<QMessageBox>& box : std::as_const(m_portFaultBoxes)) {
-        if (box)
-            box->done(QMessageBox::Ok);
-    }
+    close(true);
 }
