@@ -61,6 +61,14 @@ void TestArchive::rowsAreWrittenAndReadBack()
                            at("2026-12-01T01:00:00+01:00"))
                  .size(),
              std::size_t(1));
+    // The clock was stepped back (a fast clock corrected): a later line holds an earlier time.
+    QCOMPARE(m_archive.appendEvent(at("2026-12-01T00:01:00+01:00"), "back", "Com1 is back"),
+             QString());
+    const auto inTimeOrder =
+        Archive::read(m_dir.path(), at("2026-11-30T00:00:00Z"), at("2026-12-02T00:00:00Z"));
+    QCOMPARE(inTimeOrder.size(), std::size_t(4));
+    QCOMPARE(inTimeOrder[1].event, QString("back"));
+    QCOMPARE(inTimeOrder[2].event, QString("lost"));
 }
 
 void TestArchive::damagedLines_data()
@@ -74,6 +82,10 @@ void TestArchive::damagedLines_data()
     QTest::newRow("torn after a whole field") << header + row + "2026-12-08T21:05:00+01:00,1.0,";
     QTest::newRow("a line that is no row")
         << header + row + "2026-12-08T21:05:00+01:00,1.0,1.0,x,50.0,50.0,50.0,300,,\n";
+    QTest::newRow("huge and nearly equal values")
+        << header + row + "2026-12-08T21:05:00+01:00,1e15,1e15,1e15,50.0,50.0,50.0,300,,\n";
+    QTest::newRow("no number") << header + row +
+                                      "2026-12-08T21:05:00+01:00,nan,1.0,1.0,50.0,50.0,50.0,300,,\n";
     QTest::newRow("a row without block or event")
         << header + row + "2026-12-08T21:05:00+01:00,,,,,,,,,\n";
 }
@@ -101,6 +113,8 @@ void TestArchive::rowThatCannotBeWritten_data()
     QTest::addColumn<QString>("blocker");
     QTest::newRow("disk full") << "full";
     QTest::newRow("folder cannot be made") << "file";
+    // A chosen folder on a stick that is unmounted: the empty mount point is no place for it.
+    QTest::newRow("chosen folder gone") << "stick";
 }
 
 void TestArchive::rowThatCannotBeWritten()
@@ -112,17 +126,26 @@ void TestArchive::rowThatCannotBeWritten()
     const QDateTime when = at("2026-12-08T21:00:00+01:00");
     if (blocker == "full") {
         QVERIFY(QFile::link("/dev/full", m_dir.filePath("kora-2026-12.csv")));
-    } else {
+    } else if (blocker == "file") {
         m_archive.setFolder(m_dir.filePath("archive"));
         QFile file(m_dir.filePath("archive"));
         QVERIFY(file.open(QIODevice::WriteOnly));
+    } else {
+        QVERIFY(QDir(m_dir.path()).mkpath("stick"));
+        m_archive.setFolder(m_dir.filePath("stick"));
+        QCOMPARE(m_archive.appendBlock(when.addSecs(-300), BlockSummary{}), QString());
+        QVERIFY(QDir(m_dir.filePath("stick")).removeRecursively());
     }
     const QString problem = m_archive.appendBlock(when, BlockSummary{});
     QVERIFY2(problem.contains("kora-2026-12.csv: "), qPrintable(problem));
+    QCOMPARE(QFileInfo::exists(m_dir.filePath("stick")), false);
 
     // The next row is tried afresh, and lands once the cause has gone.
-    QVERIFY(QFile::remove(blocker == "full" ? m_dir.filePath("kora-2026-12.csv")
-                                            : m_dir.filePath("archive")));
+    if (blocker == "stick")
+        QVERIFY(QDir(m_dir.path()).mkpath("stick"));
+    else
+        QVERIFY(QFile::remove(blocker == "full" ? m_dir.filePath("kora-2026-12.csv")
+                                                : m_dir.filePath("archive")));
     QCOMPARE(m_archive.appendBlock(when.addSecs(300), BlockSummary{}), QString());
     QCOMPARE(Archive::read(m_archive.folder(), when, when.addSecs(600)).size(), std::size_t(1));
 }

@@ -19,6 +19,8 @@ class TestHistory : public QObject {
 private slots:
     void chartBreaksAndShades_data();
     void chartBreaksAndShades();
+    void axisLabels_data();
+    void axisLabels();
     void windowFromTheMenuGrowsAtEachReport();
 };
 
@@ -75,6 +77,30 @@ void TestHistory::chartBreaksAndShades()
                       .arg((interval.from - noon.toMSecsSinceEpoch()) / 60000)
                       .arg((interval.to - noon.toMSecsSinceEpoch()) / 60000);
     QCOMPARE(shaded.join(';'), intervals);
+}
+
+void TestHistory::axisLabels_data()
+{
+    QTest::addColumn<double>("lowest");
+    QTest::addColumn<double>("highest");
+    QTest::addColumn<QString>("labels");
+    QTest::newRow("a day's temperatures") << -2.5 << 7.3 << "-4 -2 0 2 4 6 8";
+    QTest::newRow("a flat history") << 22.5 << 22.5 << "22.5 22.6";
+    QTest::newRow("nearly flat") << 45.0 << 45.3 << "45.0 45.1 45.2 45.3";
+    // Values the program never writes: the chart is drawn all the same, and at once.
+    QTest::newRow("huge and nearly equal") << 1e15 << 1e15 + 1 << "";
+}
+
+void TestHistory::axisLabels()
+{
+    QFETCH(double, lowest);
+    QFETCH(double, highest);
+    QFETCH(QString, labels);
+    const QStringList drawn = HistoryChart::axisLabels(HistoryChart::axisFor(lowest, highest, 5));
+    if (!labels.isEmpty())
+        QCOMPARE(drawn.join(' '), labels);
+    QVERIFY(drawn.size() >= 2 && drawn.size() <= 101);
+    QCOMPARE(QSet<QString>(drawn.begin(), drawn.end()).size(), drawn.size());
 }
 
 void TestHistory::windowFromTheMenuGrowsAtEachReport()

@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "station/Archive.h"
+
 #include "common/Version.h"
 #include "measurement/ReportWriter.h"
 
@@ -133,7 +135,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         }
     }
     line.archiveFolder =
-        parser.isSet(archiveDir) ? parser.value(archiveDir) : defaultArchiveFolder();
+        parser.isSet(archiveDir) ? parser.value(archiveDir) : Archive::defaultFolder();
     // One that does not exist yet is made with the first row.
     if (parser.isSet(archiveDir) && QFileInfo::exists(line.archiveFolder)) {
         const QString problem = ReportWriter::folderProblem(line.archiveFolder);
@@ -151,12 +153,6 @@ CommandLine CommandLine::parse(const QStringList& arguments)
                         .arg(qtOptions.first());
     }
     return line;
-}
-
-QString CommandLine::defaultArchiveFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/KORA/archive");
 }
 
 int CommandLine::print() const

@@ -19,8 +19,6 @@ struct CommandLine {
     QString usage;
 
     static CommandLine parse(const QStringList& arguments);
-    // ~/.local/share/KORA/archive, %LOCALAPPDATA%\KORA\archive.
-    static QString defaultArchiveFolder();
     // The exit status for what is not a run: 0 for help and version, 2 for a bad command line.
     int print() const;
     // The same in a message box, for a windowed program started without a console.

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QStandardPaths>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -71,11 +73,13 @@ bool split(QByteArrayView line, QList<QByteArray>& fields)
     return !inQuotes;
 }
 
-bool readNumber(const QByteArray& text, double& value)
+// A number in the range readings are clamped to: a row edited by hand, or copied from
+// elsewhere, may hold anything, and a chart's axis cannot span a huge value or none.
+bool readNumber(const QByteArray& text, double& value, double low)
 {
     bool ok = false;
     value = text.toDouble(&ok);
-    return ok;
+    return ok && value >= low && value <= Conditioning::UpperLimit;
 }
 
 bool flushToDisk(QFile& file)
@@ -91,6 +95,19 @@ bool flushToDisk(QFile& file)
 #endif
 }
 } // namespace
+
+QString Archive::defaultFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/KORA/archive");
+}
+
+void Archive::setFolder(const QString& folder)
+{
+    m_folder = folder;
+    m_ownFolder = !folder.isEmpty() && QDir(folder) == QDir(defaultFolder());
+    m_mayMakeFolder = !folder.isEmpty() && (m_ownFolder || !QFileInfo::exists(folder));
+}
 
 QString Archive::fileName(const QDateTime& at)
 {
@@ -120,14 +137,17 @@ QString Archive::append(const QDateTime& at, const QByteArray& row) const
     const auto open = [&file] {
         return file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered);
     };
-    // A folder removed while the program runs is made again.
     if (!open() && !QFileInfo::exists(m_folder)) {
+        if (!m_mayMakeFolder)
+            return path + QStringLiteral(": the folder has gone (a disk unmounted?); it is not "
+                                         "made again where the disk was");
         if (!QDir().mkpath(m_folder))
             return path + QStringLiteral(": the folder cannot be made");
         open();
     }
     if (!file.isOpen())
         return path + QStringLiteral(": ") + file.errorString();
+    m_mayMakeFolder = m_ownFolder;
     QByteArray bytes;
     const qint64 size = file.isSequential() ? 0 : file.size();
     if (size <= 0) {
@@ -168,12 +188,14 @@ std::vector<ArchiveRow> Archive::parse(const QByteArray& text)
             BlockSummary& block = row.block;
             bool ok = false;
             block.readings = fields[7].toInt(&ok);
-            if (!(ok && readNumber(fields[1], block.temperatureAverage) &&
-                  readNumber(fields[2], block.temperatureLow) &&
-                  readNumber(fields[3], block.temperatureHigh) &&
-                  readNumber(fields[4], block.humidityAverage) &&
-                  readNumber(fields[5], block.humidityLow) &&
-                  readNumber(fields[6], block.humidityHigh)))
+            constexpr double Cold = Conditioning::TemperatureLow;
+            constexpr double Dry = Conditioning::HumidityLow;
+            if (!(ok && readNumber(fields[1], block.temperatureAverage, Cold) &&
+                  readNumber(fields[2], block.temperatureLow, Cold) &&
+                  readNumber(fields[3], block.temperatureHigh, Cold) &&
+                  readNumber(fields[4], block.humidityAverage, Dry) &&
+                  readNumber(fields[5], block.humidityLow, Dry) &&
+                  readNumber(fields[6], block.humidityHigh, Dry)))
                 continue;
             row.isBlock = true;
         } else if (!fields[8].isEmpty()) {
@@ -203,5 +225,8 @@ std::vector<ArchiveRow> Archive::read(const QString& folder, const QDateTime& fr
                 rows.push_back(std::move(row));
         }
     }
+    // Written in the order they happened, unless the clock was stepped back meanwhile.
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const ArchiveRow& a, const ArchiveRow& b) { return a.at < b.at; });
     return rows;
 }

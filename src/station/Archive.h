@@ -28,8 +28,14 @@ public:
     static constexpr char Started[] = "started";
     static constexpr char Ended[] = "ended";
 
-    // No archive is kept without a folder.
-    void setFolder(const QString& folder) { m_folder = folder; }
+    // The user's own: ~/.local/share/KORA/archive, %LOCALAPPDATA%\KORA\archive.
+    static QString defaultFolder();
+
+    // No archive is kept without a folder. The default folder is made whenever it is missing;
+    // one chosen elsewhere only where it did not exist yet. Once there, a chosen folder that
+    // goes is not made again: it may have been on a disk that was unmounted, and its rows
+    // would go to the empty mount point and be hidden when the disk is back.
+    void setFolder(const QString& folder);
     QString folder() const { return m_folder; }
 
     // The file that holds the rows of the month of this local time.
@@ -39,7 +45,8 @@ public:
     QString appendBlock(const QDateTime& at, const BlockSummary& block) const;
     QString appendEvent(const QDateTime& at, const QString& event, const QString& detail) const;
 
-    // The rows from one moment to another, oldest first. A torn or foreign line is skipped.
+    // The rows from one moment to another, oldest first. A torn or foreign line is skipped, and
+    // so is a block with a value outside the range readings are clamped to.
     static std::vector<ArchiveRow> read(const QString& folder, const QDateTime& from,
                                         const QDateTime& to);
     // The rows of one file's text.
@@ -49,4 +56,6 @@ private:
     QString append(const QDateTime& at, const QByteArray& row) const;
 
     QString m_folder;
+    bool m_ownFolder = false;
+    mutable bool m_mayMakeFolder = false;
 };

@@ -28,10 +28,13 @@ QColor shade(const QString& event)
     return QColor(220, 40, 40, 60);
 }
 
+// The archive keeps one decimal: a finer step would label the same number twice.
+constexpr double FinestStep = 0.1;
+
 // Round steps for an axis: 1, 2 or 5 times a power of ten, about `ticks` of them.
 double niceStep(double span, int ticks)
 {
-    const double rough = std::max(span, 0.1) / std::max(ticks, 1);
+    const double rough = std::max(span / std::max(ticks, 1), FinestStep);
     const double power = std::pow(10.0, std::floor(std::log10(rough)));
     for (const double factor : {1.0, 2.0, 5.0}) {
         if (factor * power >= rough)
@@ -49,16 +52,14 @@ QString decimal(double value, int decimals)
 struct HistoryChart::Panel {
     QRect area;
     QString title;
-    double low = 0.0;
-    double high = 1.0;
-    double step = 1.0;
+    Axis axis;
     double (*average)(const BlockSummary&) = nullptr;
     double (*lowest)(const BlockSummary&) = nullptr;
     double (*highest)(const BlockSummary&) = nullptr;
 
     double yOf(double value) const
     {
-        return area.bottom() - (value - low) / (high - low) * area.height();
+        return area.bottom() - (value - axis.low) / (axis.high - axis.low) * area.height();
     }
 };
 
@@ -187,11 +188,27 @@ void HistoryChart::panels(Panel& temperature, Panel& humidity) const
             }
         }
         const int ticks = std::max(2, panel->area.height() / (fontMetrics().height() * 2));
-        panel->step = niceStep(high - low, ticks);
-        panel->low = std::floor(low / panel->step) * panel->step;
-        panel->high =
-            std::max(std::ceil(high / panel->step) * panel->step, panel->low + panel->step);
+        panel->axis = axisFor(low, high, ticks);
     }
+}
+
+HistoryChart::Axis HistoryChart::axisFor(double lowest, double highest, int ticks)
+{
+    Axis axis;
+    axis.step = niceStep(highest - lowest, ticks);
+    axis.low = std::floor(lowest / axis.step) * axis.step;
+    axis.high = std::max(std::ceil(highest / axis.step) * axis.step, axis.low + axis.step);
+    // Counted, not summed up to the top: a step too small for the values could never reach it.
+    axis.steps = int(std::clamp(std::round((axis.high - axis.low) / axis.step), 1.0, 100.0));
+    return axis;
+}
+
+QStringList HistoryChart::axisLabels(const Axis& axis)
+{
+    QStringList labels;
+    for (int tick = 0; tick <= axis.steps; ++tick)
+        labels << decimal(axis.low + tick * axis.step, axis.step < 1.0 ? 1 : 0);
+    return labels;
 }
 
 double HistoryChart::xOf(qint64 msecs, const QRect& area) const
@@ -246,13 +263,13 @@ void HistoryChart::drawPanel(QPainter& painter, const Panel& panel) const
     painter.setPen(text);
     painter.drawText(QPoint(panel.area.left(), panel.area.top() - fontMetrics().descent() - 2),
                      panel.title);
-    const int decimals = panel.step < 1.0 ? 1 : 0;
-    for (double value = panel.low; value <= panel.high + panel.step / 2; value += panel.step) {
-        const double y = panel.yOf(value);
+    const QStringList labels = axisLabels(panel.axis);
+    for (int tick = 0; tick < labels.size(); ++tick) {
+        const double y = panel.yOf(panel.axis.low + tick * panel.axis.step);
         painter.setPen(QPen(grid, 0.5));
         painter.drawLine(QPointF(panel.area.left(), y), QPointF(panel.area.right(), y));
         painter.setPen(text);
-        const QString label = decimal(value, decimals);
+        const QString& label = labels[tick];
         painter.drawText(QRectF(0, y - fontMetrics().height() / 2.0,
                                 panel.area.left() - fontMetrics().averageCharWidth(),
                                 fontMetrics().height()),

@@ -21,6 +21,18 @@ public:
         QString detail;
     };
 
+    // A value axis: from low to high in steps of step, steps of them.
+    struct Axis {
+        double low = 0.0;
+        double high = 1.0;
+        double step = 1.0;
+        int steps = 1;
+    };
+    // Round steps, about `ticks` of them, that take in lowest and highest.
+    static Axis axisFor(double lowest, double highest, int ticks);
+    // The numbers at its ticks, from low to high, in the user's locale.
+    static QStringList axisLabels(const Axis& axis);
+
     explicit HistoryChart(QWidget* parent = nullptr);
 
     void setRows(const std::vector<ArchiveRow>& rows, const QDateTime& from, const QDateTime& to);
