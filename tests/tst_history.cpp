@@ -33,6 +33,8 @@ void TestHistory::chartBreaksAndShades_data()
     QTest::addColumn<QString>("intervals");
     QTest::newRow("blocks every 5 minutes") << QStringList{"0 b", "5 b", "10 b"} << "--|"
                                             << "";
+    QTest::newRow("a gap short of 2.5 spacings") << QStringList{"0 b", "5 b", "10 b", "22 b"}
+                                                 << "---|" << "";
     QTest::newRow("an hour without rows")
         << QStringList{"0 b", "5 b", "10 b", "70 b", "75 b"} << "--|-|"
         << "";
@@ -77,6 +79,11 @@ void TestHistory::chartBreaksAndShades()
                       .arg((interval.from - noon.toMSecsSinceEpoch()) / 60000)
                       .arg((interval.to - noon.toMSecsSinceEpoch()) / 60000);
     QCOMPARE(shaded.join(';'), intervals);
+    // With no block picked yet, Left picks the newest.
+    QTest::keyClick(&chart, Qt::Key_Left);
+    const QDateTime newest = chart.blocks().back().at.toLocalTime();
+    QVERIFY2(chart.pointed().startsWith(QLocale().toString(newest, QLocale::ShortFormat) + ':'),
+             qPrintable(chart.pointed()));
 }
 
 void TestHistory::axisLabels_data()
@@ -132,6 +139,25 @@ void TestHistory::windowFromTheMenuGrowsAtEachReport()
     block("1=-3.5deg2=45\r\n");
     QCOMPARE(history->chart().blocks().size(), std::size_t(2));
     QCOMPARE(history->findChild<QLabel*>("lblExtreme00")->text(), QString("-3,5 °C at 14:05"));
+
+    // Lost, so no report comes: the loss is drawn all the same, and after midnight the new day
+    // is "Today" within a minute.
+    emit port.deviceLost("Com1 (/dev/ttyUSB0) was lost");
+    QCOMPARE(history->chart().intervals().size(), std::size_t(1));
+    clock.readings = {QDateTime(QDate(2026, 12, 7), QTime(0, 1))};
+    clock.calls = 0;
+    auto* refresh = history->findChild<QTimer*>("tmrRefresh");
+    QVERIFY(refresh && refresh->isActive() && refresh->interval() <= 60000);
+    refresh->setInterval(1);
+    QTRY_COMPARE(history->findChild<QLabel*>("lblExtreme00")->text(), QString("–"));
+    QCOMPARE(history->findChild<QLabel*>("lblExtreme10")->text(), QString("-3,5 °C at 14:05"));
+    // Two days on, the blocks are older than the last 24 hours, not than the last 7 days.
+    clock.readings = {QDateTime(QDate(2026, 12, 8), QTime(12, 0))};
+    clock.calls = 0;
+    history->reload();
+    QCOMPARE(history->chart().blocks().size(), std::size_t(0));
+    history->findChild<QComboBox*>("cboSpan")->setCurrentIndex(1);
+    QCOMPARE(history->chart().blocks().size(), std::size_t(2));
 
     // Its size and span are kept for the next time.
     history->findChild<QComboBox*>("cboSpan")->setCurrentIndex(2);

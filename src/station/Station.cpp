@@ -212,8 +212,10 @@ void Station::notice(const QString& what, const QString& whole, bool archive)
     m_view.showNotice(stamp + QStringLiteral("Com%1 ").arg(m_port.CommPort()) + what,
                       stamp + whole);
     // A row that fails is told with the next block's.
-    if (archive)
+    if (archive) {
         m_archive.appendEvent(now, what, whole);
+        emit archived();
+    }
 }
 
 void Station::archiveBlock(const BlockSummary& block)

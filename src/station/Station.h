@@ -59,7 +59,7 @@ public:
     PortRecovery& portRecovery() { return m_recovery; }
 
 signals:
-    // A block's row has gone to the archive, or failed to.
+    // A block's or an event's row has gone to the archive, or failed to.
     void archived();
 
 public:

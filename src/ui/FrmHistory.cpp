@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -79,6 +80,10 @@ FrmHistory::FrmHistory(const QString& archiveFolder, SettingsStore& settings, co
     });
     m_span->setCurrentIndex(storedNumber(m_settings, SettingsKeys::HistorySpan, 0, 0, 2));
     connect(m_span, &QComboBox::currentIndexChanged, this, &FrmHistory::reload);
+    m_refresh = new QTimer(this);
+    m_refresh->setObjectName(QStringLiteral("tmrRefresh"));
+    m_refresh->setInterval(RefreshMs);
+    connect(m_refresh, &QTimer::timeout, this, &FrmHistory::reload);
     auto* closing = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(closing, &QShortcut::activated, this, &QWidget::close);
 
@@ -90,7 +95,14 @@ FrmHistory::FrmHistory(const QString& archiveFolder, SettingsStore& settings, co
 void FrmHistory::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    m_refresh->start();
     reload();
+}
+
+void FrmHistory::hideEvent(QHideEvent* event)
+{
+    m_refresh->stop();
+    QWidget::hideEvent(event);
 }
 
 void FrmHistory::closeEvent(QCloseEvent* event)

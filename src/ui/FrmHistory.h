@@ -6,15 +6,19 @@ class Clock;
 class HistoryChart;
 class QComboBox;
 class QLabel;
+class QTimer;
 class SettingsStore;
 
 // The archive drawn: temperature and humidity for the last day, week or month, and today's and
-// yesterday's lowest and highest. It reads the archive again at each report while it is shown,
-// and keeps its size and the span chosen.
+// yesterday's lowest and highest. It reads the archive again at each report and each event of
+// the port while it is shown, and every minute besides: while the port is lost or the sensor
+// silent nothing else comes, and the day, the chart's right edge and its shading move on. It
+// keeps its size and the span chosen.
 class FrmHistory : public QWidget {
     Q_OBJECT
 public:
     static constexpr int SpanDays[] = {1, 7, 31};
+    static constexpr int RefreshMs = 60 * 1000;
 
     FrmHistory(const QString& archiveFolder, SettingsStore& settings, const Clock& clock,
                QWidget* parent = nullptr);
@@ -28,6 +32,7 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void showExtremes(const QDateTime& now);
@@ -36,6 +41,7 @@ private:
     QString m_folder;
     SettingsStore& m_settings;
     const Clock& m_clock;
+    QTimer* m_refresh = nullptr;
     QComboBox* m_span = nullptr;
     HistoryChart* m_chart = nullptr;
     QLabel* m_pointed = nullptr;
