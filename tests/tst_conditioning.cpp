@@ -158,6 +158,10 @@ void TestConditioning::averagesAfterEvery300()
     QCOMPARE(rig.reports[1].second, 40);
     // The lowest and highest are the block's own.
     QCOMPARE(rig.blocks[1], (QList<double>{30, 30, 30, 40, 40, 40, 300}));
+    // Its first reading too: here the highest temperature and the lowest humidity.
+    rig.reading("31", "39");
+    rig.readings(299, "30", "40");
+    QCOMPARE(rig.blocks[2], (QList<double>{30, 30, 31, 40, 39, 40, 300}));
 }
 
 void TestConditioning::averageRounding_data()

@@ -400,6 +400,16 @@ void TestStation::endClosesThePortAndStopsRetrying()
     QTest::qWait(50);
     QVERIFY(rig.port.opened.isEmpty());
     QVERIFY(rig.unhandled.isEmpty());
+
+    // The port dialog, closed by the program's end, chose nothing: the silence is not watched
+    // again, also where the port could not be closed.
+    Rig open;
+    open.station.openStoredPort();
+    open.port.failing << "PortOpen";
+    open.station.end();
+    QVERIFY(open.port.PortOpen());
+    open.station.portChosen();
+    QVERIFY(!open.station.watchesSilence());
 }
 
 QTEST_GUILESS_MAIN(TestStation)

@@ -53,6 +53,7 @@ public:
     // Runs by itself; public so that the clock can be moved on in tests.
     void checkSilence();
     bool isSilent() const { return m_silent; }
+    bool watchesSilence() const { return m_silenceTimer.isActive(); }
     // For tests of the running flow, which cannot wait five minutes.
     void setSilenceLimit(int milliseconds) { m_silenceLimitMs = milliseconds; }
 
