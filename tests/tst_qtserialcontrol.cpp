@@ -103,6 +103,13 @@ void TestQtSerialControl::receivedCharactersRaiseReceiveNotification()
     QCOMPARE(text.at(0).unicode(), char16_t(0xb0));
     QCOMPARE(text.at(1).unicode(), char16_t(0xff));
     QCOMPARE(text.at(2).unicode(), char16_t(0));
+
+    // A burst (lines held back by an adapter) is read whole at its notification, as the station
+    // reads: nothing more may come to fetch the rest.
+    text.clear();
+    port.setOnComm([&] { text += port.Input(); });
+    QVERIFY(pty.write(QByteArray(600, 'x')));
+    QTRY_COMPARE(text.size(), 600);
 }
 
 void TestQtSerialControl::portNumberRange_data()
