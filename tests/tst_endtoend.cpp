@@ -116,6 +116,9 @@ class TestEndToEnd : public QObject {
         }
         m_kora.setProcessEnvironment(env);
         m_kora.setWorkingDirectory(m_dir.filePath("work"));
+        // Named, the report folder is proven writable at start-up, by the user who runs it.
+        if (unprivileged)
+            arguments << "--report-dir" << m_dir.filePath("work");
         if (unprivileged && ::geteuid() == 0) {
             const QString setpriv = QStandardPaths::findExecutable("setpriv");
             if (setpriv.isEmpty())
