@@ -78,6 +78,10 @@ class TestEndToEnd : public QObject {
 
     QTemporaryDir m_dir;
     QProcess m_kora;
+    // Given to the next program started: arguments after its own, and the groups of the user
+    // it runs as, unprivileged.
+    QStringList m_moreArguments;
+    QString m_groups = "--clear-groups";
 
     // Starts the program with Com1 mapped to the device. Unprivileged, it runs as user nobody
     // when the test runs as root, so that file permissions apply to it. Headless, it runs
@@ -117,8 +121,9 @@ class TestEndToEnd : public QObject {
         m_kora.setProcessEnvironment(env);
         m_kora.setWorkingDirectory(m_dir.filePath("work"));
         // Named, the report folder is proven writable at start-up, by the user who runs it.
-        if (unprivileged)
+        if (unprivileged && !headless)
             arguments << "--report-dir" << m_dir.filePath("work");
+        arguments << std::exchange(m_moreArguments, {});
         if (unprivileged && ::geteuid() == 0) {
             const QString setpriv = QStandardPaths::findExecutable("setpriv");
             if (setpriv.isEmpty())
@@ -132,7 +137,8 @@ class TestEndToEnd : public QObject {
                  {m_dir.path(), m_dir.filePath("config"), m_dir.filePath("config/KORA"), com1})
                 QVERIFY(QFile::setPermissions(path, QFile::Permissions(0x7777)));
             m_kora.start(setpriv,
-                         QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups"} +
+                         QStringList{"--reuid=nobody", "--regid=nogroup",
+                                     std::exchange(m_groups, "--clear-groups")} +
                              command(binary) + arguments);
         } else {
             start(m_kora, KORA_BINARY, arguments);
@@ -186,6 +192,8 @@ private slots:
     void reportFromThreeHundredSensorLines();
     void reportByUserWhoMayNotWriteAll_data();
     void reportByUserWhoMayNotWriteAll();
+    void reportThroughALinkOrToAGroup_data();
+    void reportThroughALinkOrToAGroup();
     void staysUpWithoutItsDevice();
     void staysIdleAfterItsDeviceIsLost();
     void readingsResumeWhenTheDeviceIsBack_data();
@@ -287,6 +295,71 @@ void TestEndToEnd::reportByUserWhoMayNotWriteAll()
     QCOMPARE(QDir(m_dir.filePath("work")).entryList(QDir::Files | QDir::Hidden),
              QStringList{"wxnow.txt"});
     QVERIFY(report.permissions() & QFile::ReadOther);
+}
+
+void TestEndToEnd::reportThroughALinkOrToAGroup_data()
+{
+    // The report of root's, in the station's folder or through a link there to the beacon's.
+    QTest::addColumn<bool>("link");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("groups"); // of the program's user
+    QTest::addColumn<QString>("status");  // the end of the status line
+    QTest::addColumn<int>("group");       // of the report afterwards, -1: not replaced
+    QTest::newRow("a link to a report that may be written")
+        << true << 0x6666 << "--clear-groups" << " 073degF 45%" << -1;
+    QTest::newRow("a link to a report that may not be written")
+        << true << 0x6444 << "--clear-groups" << "/beacon/wxnow.txt, which cannot be written: "
+        << -1;
+    // Replaced by a new file, which keeps the group the beacon reads it through.
+    QTest::newRow("readable by its group, of which KORA is a member")
+        << false << 0x6440 << "--groups=4" << " 073degF 45%" << 4;
+    QTest::newRow("readable by its group, of which KORA is no member")
+        << false << 0x6440 << "--clear-groups" << " 073degF 45%; group adm may no longer read wxnow.txt"
+        << 65534;
+}
+
+void TestEndToEnd::reportThroughALinkOrToAGroup()
+{
+    QFETCH(bool, link);
+    QFETCH(int, mode);
+    QFETCH(QString, groups);
+    QFETCH(QString, status);
+    QFETCH(int, group);
+    if (::geteuid() != 0)
+        QSKIP("needs root, to leave a report of root's and run the program as another user");
+    for (const char* folder : {"station", "beacon", "archive"})
+        QDir(m_dir.filePath(folder)).removeRecursively();
+    QDir(m_dir.path()).mkpath("station");
+    QDir(m_dir.path()).mkpath("beacon");
+    QVERIFY(QFile::setPermissions(m_dir.filePath("station"), QFile::Permissions(0x7777)));
+    const QString report = m_dir.filePath(link ? "beacon/wxnow.txt" : "station/wxnow.txt");
+    QFile old(report);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old\r\n");
+    old.close();
+    QVERIFY(old.setPermissions(QFile::Permissions(mode)));
+    QCOMPARE(::chown(QFile::encodeName(report).constData(), 0, 4), 0);
+    if (link)
+        QVERIFY(QFile::link("../beacon/wxnow.txt", m_dir.filePath("station/wxnow.txt")));
+
+    Pty pty;
+    QFile::remove("/var/lock/LCK.." + pty.deviceName().mid(5).replace('/', '_'));
+    m_moreArguments = QStringList{"--report-dir", m_dir.filePath("station")};
+    m_groups = groups;
+    startKora(pty.deviceName(), true, true);
+    QTRY_VERIFY_WITH_TIMEOUT(holds(m_kora.processId(), pty.deviceName()), 10000);
+    for (int i = 0; i < 301; ++i) {
+        QVERIFY(pty.write("1=22.5deg2=45\r\n"));
+        QVERIFY(pty.waitUntilRead());
+    }
+    QTRY_COMPARE(logLines().size(), 1);
+    QVERIFY2(logLines()[0].endsWith(status) || (!status.startsWith(' ') &&
+                                                logLines()[0].contains(status)),
+             qPrintable(logLines()[0]));
+    QCOMPARE(QFileInfo(m_dir.filePath("station/wxnow.txt")).isSymLink(), link);
+    const QFileInfo after(report);
+    QCOMPARE(int(after.groupId()), group < 0 ? 4 : group);
+    QCOMPARE(after.size(), status.endsWith("%") || group >= 0 ? 58 : 5);
 }
 
 void TestEndToEnd::staysUpWithoutItsDevice()

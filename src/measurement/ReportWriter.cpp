@@ -16,11 +16,41 @@
 #include <windows.h>
 #else
 #include <cstdio>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
 const QString DateFormat = QStringLiteral("dd MM yyyy");
 const QString LineEnd = QStringLiteral("\r\n");
+
+// A new report replaces the old one as a new file, which belongs to this program's own group:
+// the beacon software may read the old one through its group only (root:adm 0640). The new
+// file is given that group where this program may (it is a member of it); otherwise the
+// returned text tells that the group's readers have lost the report.
+QString keepGroup(int newFile, const QString& oldPath)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(newFile);
+    Q_UNUSED(oldPath);
+#else
+    struct stat old {};
+    struct stat made {};
+    if (::stat(QFile::encodeName(oldPath).constData(), &old) != 0 || ::fstat(newFile, &made) != 0 ||
+        old.st_gid == made.st_gid)
+        return {};
+    if (::fchown(newFile, uid_t(-1), old.st_gid) == 0)
+        return {};
+    if ((old.st_mode & S_IRGRP) && !(old.st_mode & S_IROTH)) {
+        const group* named = ::getgrgid(old.st_gid);
+        const QString name = named ? QString::fromLocal8Bit(named->gr_name)
+                                   : QString::number(old.st_gid);
+        return QStringLiteral("group %1 may no longer read %2").arg(name, ReportWriter::FileName);
+    }
+#endif
+    return {};
+}
 } // namespace
 
 ReportWriter::ReportWriter(ProgramState& state, MainView& view, const Clock& clock,
@@ -74,7 +104,8 @@ QByteArray ReportWriter::reportBytes(const QDateTime& at, double temperatureF,
     return text.toLatin1();
 }
 
-bool ReportWriter::write(const QString& path, const QByteArray& bytes, QString& reason)
+bool ReportWriter::write(const QString& path, const QByteArray& bytes, QString& reason,
+                         QString& warning)
 {
     const auto failed = [&reason](const QFileDevice& file) {
         reason = file.errorString();
@@ -90,12 +121,20 @@ bool ReportWriter::write(const QString& path, const QByteArray& bytes, QString& 
         file->setDirectWriteFallback(true);
         if (!file->open(QIODevice::WriteOnly)) {
             failed(*file);
+            const QFileInfo old(path);
+            // A link is written through (to the beacon's folder, a web folder), never replaced:
+            // a file in its place would never be read.
+            if (old.isSymLink()) {
+                reason = QStringLiteral("it is a link to %1, which cannot be written: %2")
+                             .arg(old.symLinkTarget(), reason);
+                return false;
+            }
             // Refused because the old report may not be written, left by another user (a test
             // run as root): where the folder allows it, a new file still takes its place.
-            const QFileInfo old(path);
             return old.exists() && !old.isDir() && !old.isWritable() &&
-                   replaceUnwritable(path, bytes, reason);
+                   replaceUnwritable(path, bytes, reason, warning);
         }
+        warning = keepGroup(file->handle(), path);
         // A disk that fills up may take only part of the report, and tell no
         // error: what did not land whole is not committed, and the old report stays.
         const bool written = file->write(bytes) == bytes.size();
@@ -133,7 +172,8 @@ bool ReportWriter::write(const QString& path, const QByteArray& bytes, QString& 
     return true;
 }
 
-bool ReportWriter::replaceUnwritable(const QString& path, const QByteArray& bytes, QString& reason)
+bool ReportWriter::replaceUnwritable(const QString& path, const QByteArray& bytes, QString& reason,
+                                     QString& warning)
 {
     QTemporaryFile fresh(path + QStringLiteral(".XXXXXX"));
     const auto failed = [&reason](const QString& why) {
@@ -149,6 +189,7 @@ bool ReportWriter::replaceUnwritable(const QString& path, const QByteArray& byte
     const auto old = int(QFileInfo(path).permissions()) & 0x7077;
     fresh.setPermissions(QFileDevice::Permissions(old) | QFileDevice::ReadOwner |
                          QFileDevice::WriteOwner);
+    warning = keepGroup(fresh.handle(), path);
     fresh.close();
 #ifdef Q_OS_WIN
     const bool replaced =
@@ -192,7 +233,8 @@ void ReportWriter::FileWrite(double temperatureF, std::int16_t humidity)
     const QByteArray bytes = reportBytes(m_clock.now(), temperatureF, humidity);
 
     QString reason;
-    const bool written = write(path, bytes, reason);
+    QString warning;
+    const bool written = write(path, bytes, reason, warning);
 
     const QString when = statusStamp(m_clock.now());
     if (!written) {
@@ -200,6 +242,8 @@ void ReportWriter::FileWrite(double temperatureF, std::int16_t humidity)
                             when + " " + FileName + " not written: " + reason);
         return;
     }
-    m_view.setLabelText(MainView::Label::Status, when + " " + NumberText::pattern000(temperatureF) +
-                                                     "degF " + humidityText(humidity) + "%");
+    m_view.setLabelText(MainView::Label::Status,
+                        when + " " + NumberText::pattern000(temperatureF) + "degF " +
+                            humidityText(humidity) + "%" +
+                            (warning.isEmpty() ? QString() : QStringLiteral("; ") + warning));
 }

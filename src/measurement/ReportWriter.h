@@ -70,8 +70,10 @@ public:
     static QByteArray reportBytes(const QDateTime& at, double temperatureF, std::int16_t humidity);
 
 private:
-    bool write(const QString& path, const QByteArray& bytes, QString& reason);
-    static bool replaceUnwritable(const QString& path, const QByteArray& bytes, QString& reason);
+    // Reason tells why the report was not written; warning, what a written one lost.
+    bool write(const QString& path, const QByteArray& bytes, QString& reason, QString& warning);
+    static bool replaceUnwritable(const QString& path, const QByteArray& bytes, QString& reason,
+                                  QString& warning);
 
     ProgramState& m_state;
     MainView& m_view;
