@@ -113,8 +113,7 @@ class TestEndToEnd : public QObject {
             // Qt's own option, which must reach Qt: no display is there to fall back on.
             for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
                 env.remove(display);
-            arguments << "-platform"
-                      << "offscreen";
+            arguments << "--platform=offscreen";
             m_kora.setStandardErrorFile(QString());
             m_kora.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         }
@@ -509,8 +508,8 @@ void TestEndToEnd::commandLine_data()
                                  << "kora: Unexpected argument 'wxnow.txt'.";
     // Qt's options are passed over, and only what is KORA's own is read.
     QTest::newRow("Qt's options")
-        << QStringList{"-style",       "fusion",
-                       "--reverse",    "-stylesheet=a.qss",
+        << QStringList{"-style",       "fusion",     "--reverse", "-stylesheet=a.qss",
+                       "-visual",      "TrueColor",  "-testability",
                        "--report-dir", "/nonexistent/beacon"}
         << "" << 2 << "kora: The report folder '/nonexistent/beacon' does not exist.";
     QTest::newRow("Qt's options without a window")

@@ -24,8 +24,8 @@ enum class QtOption { None, Alone, WithValue };
 QtOption qtOption(const QString& argument)
 {
     static const QStringList alone = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
-                                      QStringLiteral("nograb"), QStringLiteral("dograb"),
-                                      QStringLiteral("sync")};
+                                      QStringLiteral("nograb"),  QStringLiteral("dograb"),
+                                      QStringLiteral("sync"),    QStringLiteral("testability")};
     static const QStringList withValue = {QStringLiteral("platform"),
                                           QStringLiteral("platformpluginpath"),
                                           QStringLiteral("platformtheme"),
@@ -40,7 +40,8 @@ QtOption qtOption(const QString& argument)
                                           QStringLiteral("geometry"),
                                           QStringLiteral("title"),
                                           QStringLiteral("name"),
-                                          QStringLiteral("icon")};
+                                          QStringLiteral("icon"),
+                                          QStringLiteral("visual")};
     if (!argument.startsWith(u'-'))
         return QtOption::None;
     QString name = argument.mid(argument.startsWith(QStringLiteral("--")) ? 2 : 1);
@@ -81,6 +82,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     parser.addOptions({help, version, headless, reportDir, archiveDir, verbose});
 
     CommandLine line;
+    line.qtArguments << arguments.value(0, QStringLiteral("kora"));
     // Qt's own options are Qt's to read, and only a window has a use for them.
     QStringList ours;
     QStringList qtOptions;
@@ -91,8 +93,17 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             continue;
         }
         qtOptions << arguments[i];
-        if (option == QtOption::WithValue && i + 1 < arguments.size())
+        // Qt itself reads most of them only with the value apart: "--platform=offscreen" would
+        // be passed over without a word.
+        const qsizetype equals = arguments[i].indexOf(u'=');
+        if (equals > 0)
+            line.qtArguments << arguments[i].left(equals) << arguments[i].mid(equals + 1);
+        else
+            line.qtArguments << arguments[i];
+        if (option == QtOption::WithValue && i + 1 < arguments.size()) {
             qtOptions << arguments[++i];
+            line.qtArguments << arguments[i];
+        }
     }
     // The program's own name, as the shell shows it.
     const QString program =

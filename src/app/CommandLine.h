@@ -17,6 +17,9 @@ struct CommandLine {
     // The text to print for Help and Version; for Error, the one-line message.
     QString text;
     QString usage;
+    // What the window's QApplication is to read: the program's name and Qt's own options, each
+    // value apart from its option.
+    QStringList qtArguments;
 
     static CommandLine parse(const QStringList& arguments);
     // The exit status for what is not a run: 0 for help and version, 2 for a bad command line.

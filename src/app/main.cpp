@@ -7,6 +7,7 @@
 #include "ui/Fonts.h"
 
 #include <QApplication>
+#include <vector>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -64,7 +65,16 @@ int main(int argc, char* argv[])
     const QByteArray platform = PlatformChoice::preferred(QProcessEnvironment::systemEnvironment());
     if (!platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", platform);
-    QApplication app(argc, argv);
+    // Kept as long as the application, which holds on to them.
+    std::vector<QByteArray> qtArguments;
+    for (const QString& argument : line.qtArguments)
+        qtArguments.push_back(argument.toLocal8Bit());
+    std::vector<char*> qtArgv;
+    for (QByteArray& argument : qtArguments)
+        qtArgv.push_back(argument.data());
+    qtArgv.push_back(nullptr);
+    int qtArgc = int(qtArguments.size());
+    QApplication app(qtArgc, qtArgv.data());
     Fonts::addBundled(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
     KoraApp kora(line.reportFolder, line.archiveFolder);
     if (!kora.start())
