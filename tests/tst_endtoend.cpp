@@ -135,10 +135,9 @@ class TestEndToEnd : public QObject {
             for (const QString& path :
                  {m_dir.path(), m_dir.filePath("config"), m_dir.filePath("config/KORA"), com1})
                 QVERIFY(QFile::setPermissions(path, QFile::Permissions(0x7777)));
-            m_kora.start(setpriv,
-                         QStringList{"--reuid=nobody", "--regid=nogroup",
-                                     std::exchange(m_groups, "--clear-groups")} +
-                             command(binary) + arguments);
+            m_kora.start(setpriv, QStringList{"--reuid=nobody", "--regid=nogroup",
+                                              std::exchange(m_groups, "--clear-groups")} +
+                                      command(binary) + arguments);
         } else {
             start(m_kora, KORA_BINARY, arguments);
         }
@@ -302,19 +301,20 @@ void TestEndToEnd::reportThroughALinkOrToAGroup_data()
     QTest::addColumn<bool>("link");
     QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("groups"); // of the program's user
-    QTest::addColumn<QString>("status");  // the end of the status line
-    QTest::addColumn<int>("group");       // of the report afterwards, -1: not replaced
-    QTest::newRow("a link to a report that may be written")
-        << true << 0x6666 << "--clear-groups" << " 073degF 45%" << -1;
+    QTest::addColumn<QString>("status"); // the end of the status line
+    QTest::addColumn<int>("group");      // of the report afterwards, -1: not replaced
+    QTest::newRow("a link to a report that may be written") << true << 0x6666 << "--clear-groups"
+                                                            << " 073degF 45%" << -1;
     QTest::newRow("a link to a report that may not be written")
-        << true << 0x6444 << "--clear-groups" << "/beacon/wxnow.txt, which cannot be written: "
-        << -1;
+        << true << 0x6444 << "--clear-groups"
+        << "/beacon/wxnow.txt, which cannot be written: " << -1;
     // Replaced by a new file, which keeps the group the beacon reads it through.
     QTest::newRow("readable by its group, of which KORA is a member")
-        << false << 0x6440 << "--groups=4" << " 073degF 45%" << 4;
+        << false << 0x6440 << "--groups=4"
+        << " 073degF 45%" << 4;
     QTest::newRow("readable by its group, of which KORA is no member")
-        << false << 0x6440 << "--clear-groups" << " 073degF 45%; group adm may no longer read wxnow.txt"
-        << 65534;
+        << false << 0x6440 << "--clear-groups"
+        << " 073degF 45%; group adm may no longer read wxnow.txt" << 65534;
 }
 
 void TestEndToEnd::reportThroughALinkOrToAGroup()
@@ -352,8 +352,8 @@ void TestEndToEnd::reportThroughALinkOrToAGroup()
         QVERIFY(pty.waitUntilRead());
     }
     QTRY_COMPARE(logLines().size(), 1);
-    QVERIFY2(logLines()[0].endsWith(status) || (!status.startsWith(' ') &&
-                                                logLines()[0].contains(status)),
+    QVERIFY2(logLines()[0].endsWith(status) ||
+                 (!status.startsWith(' ') && logLines()[0].contains(status)),
              qPrintable(logLines()[0]));
     QCOMPARE(QFileInfo(m_dir.filePath("station/wxnow.txt")).isSymLink(), link);
     const QFileInfo after(report);
@@ -508,9 +508,8 @@ void TestEndToEnd::commandLine_data()
                                  << "kora: Unexpected argument 'wxnow.txt'.";
     // Qt's options are passed over, and only what is KORA's own is read.
     QTest::newRow("Qt's options")
-        << QStringList{"-style",       "fusion",     "--reverse", "-stylesheet=a.qss",
-                       "-visual",      "TrueColor",  "-testability",
-                       "--report-dir", "/nonexistent/beacon"}
+        << QStringList{"-style",    "fusion",       "--reverse",    "-stylesheet=a.qss",  "-visual",
+                       "TrueColor", "-testability", "--report-dir", "/nonexistent/beacon"}
         << "" << 2 << "kora: The report folder '/nonexistent/beacon' does not exist.";
     QTest::newRow("Qt's options without a window")
         << QStringList{"--headless", "-style", "fusion"} << "" << 2
@@ -598,15 +597,15 @@ void TestEndToEnd::endsOnSignals()
     auto inherited = qScopeGuard([this] { m_kora.setChildProcessModifier({}); });
     for (const char* archive : {"data", "archive"})
         QDir(m_dir.filePath(archive)).removeRecursively();
-    startKora(boxWaits ? QString("/dev/kora-no-such-device-%1")
-                             .arg(QCoreApplication::applicationPid())
-                       : pty.deviceName(),
+    startKora(boxWaits
+                  ? QString("/dev/kora-no-such-device-%1").arg(QCoreApplication::applicationPid())
+                  : pty.deviceName(),
               false, headless);
     const QString lock = "/var/lock/LCK.." + pty.deviceName().mid(5).replace('/', '_');
     if (boxWaits) {
         // Told in the archive just before the box.
-        const QString archive = m_dir.filePath("data/KORA/archive/") +
-                                Archive::fileName(QDateTime::currentDateTime());
+        const QString archive =
+            m_dir.filePath("data/KORA/archive/") + Archive::fileName(QDateTime::currentDateTime());
         QTRY_VERIFY_WITH_TIMEOUT(readAll(archive).contains(",missing,"), 10000);
     } else {
         QTRY_VERIFY_WITH_TIMEOUT(holds(m_kora.processId(), pty.deviceName()), 10000);

@@ -33,8 +33,9 @@ void TestHistory::chartBreaksAndShades_data()
     QTest::addColumn<QString>("intervals");
     QTest::newRow("blocks every 5 minutes") << QStringList{"0 b", "5 b", "10 b"} << "--|"
                                             << "";
-    QTest::newRow("a gap short of 2.5 spacings") << QStringList{"0 b", "5 b", "10 b", "22 b"}
-                                                 << "---|" << "";
+    QTest::newRow("a gap short of 2.5 spacings")
+        << QStringList{"0 b", "5 b", "10 b", "22 b"} << "---|"
+        << "";
     QTest::newRow("an hour without rows")
         << QStringList{"0 b", "5 b", "10 b", "70 b", "75 b"} << "--|-|"
         << "";

@@ -169,8 +169,7 @@ void TestQtSerialControl::openFailureNamesDeviceAndReason()
     } catch (const KoraError& error) {
         // Missing, and so retried without a word, until the adapter is plugged in.
         QCOMPARE(error.number(), ErrorNumber::PortMissing);
-        QVERIFY2(error.description().contains(missingDevice()),
-                 qPrintable(error.description()));
+        QVERIFY2(error.description().contains(missingDevice()), qPrintable(error.description()));
         QVERIFY2(error.description().contains("does not exist"), qPrintable(error.description()));
         QVERIFY(error.description().contains("Com1"));
     }

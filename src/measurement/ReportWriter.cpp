@@ -44,8 +44,8 @@ QString keepGroup(int newFile, const QString& oldPath)
         return {};
     if ((old.st_mode & S_IRGRP) && !(old.st_mode & S_IROTH)) {
         const group* named = ::getgrgid(old.st_gid);
-        const QString name = named ? QString::fromLocal8Bit(named->gr_name)
-                                   : QString::number(old.st_gid);
+        const QString name =
+            named ? QString::fromLocal8Bit(named->gr_name) : QString::number(old.st_gid);
         return QStringLiteral("group %1 may no longer read %2").arg(name, ReportWriter::FileName);
     }
 #endif
