@@ -48,12 +48,15 @@ bool Pty::waitUntilRead(int timeoutMs) const
     // What is written here reaches the device end a moment later, handed over by the kernel's
     // own worker: until then the device end shows nothing waiting, also when the program has not
     // read it yet. A short wait for it to arrive, unless the program takes it at once.
+    // Looked at again after each pause, which a busy machine may make much longer.
     const QDeadlineTimer arrival(ArrivalMs);
-    for (int waiting = 0; waiting == 0 && !arrival.hasExpired();) {
+    for (;;) {
+        int waiting = 0;
         if (::ioctl(m_slave, FIONREAD, &waiting) != 0)
             return false;
-        if (waiting == 0)
-            QThread::usleep(100);
+        if (waiting > 0 || arrival.hasExpired())
+            break;
+        QThread::usleep(100);
     }
     for (;;) {
         int waiting = 0;

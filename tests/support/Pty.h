@@ -17,7 +17,7 @@ public:
     // One write, as a sensor sends one line.
     bool write(const QByteArray& bytes);
     // Waits until the program at the device end has read everything written.
-    bool waitUntilRead(int timeoutMs = 5000) const;
+    bool waitUntilRead(int timeoutMs = 30000) const;
     // Closes the controlling end: to the device end this is an unplugged adapter.
     void hangUp();
 
