@@ -124,9 +124,6 @@ class TestEndToEnd : public QObject {
         }
         m_kora.setProcessEnvironment(env);
         m_kora.setWorkingDirectory(m_dir.filePath("work"));
-        // Named, the report folder is proven writable at start-up, by the user who runs it.
-        if (unprivileged && !headless)
-            arguments << "--report-dir" << m_dir.filePath("work");
         arguments << std::exchange(m_moreArguments, {});
         if (unprivileged && ::geteuid() == 0) {
             const QString setpriv = QStandardPaths::findExecutable("setpriv");
@@ -204,8 +201,6 @@ private slots:
     void reportFromThreeHundredSensorLines();
     void reportByUserWhoMayNotWriteAll_data();
     void reportByUserWhoMayNotWriteAll();
-    void reportThroughALinkOrToAGroup_data();
-    void reportThroughALinkOrToAGroup();
     void staysUpWithoutItsDevice();
     void staysIdleAfterItsDeviceIsLost();
     void readingsResumeWhenTheDeviceIsBack_data();
@@ -274,102 +269,83 @@ void TestEndToEnd::reportFromThreeHundredSensorLines()
 
 void TestEndToEnd::reportByUserWhoMayNotWriteAll_data()
 {
+    // The report is root's, in group adm, in the station's folder or through a link there to
+    // the beacon's, root's too.
     QTest::addColumn<int>("reportMode");
     QTest::addColumn<int>("folderMode");
+    QTest::addColumn<bool>("link");
+    QTest::addColumn<QString>("groups"); // of the program's user
+    QTest::addColumn<QString>("status"); // how the status line ends, or a part of it
+    QTest::addColumn<int>("group");      // of the report afterwards
+    const QString written = " 073degF 45%";
+    const QString alone = "--clear-groups";
     // The beacon software's folder belongs to someone else; only wxnow.txt was made writable.
-    QTest::newRow("only the report may be written") << 0x6666 << 0x5555;
-    // A report of root's, left by a test run of an administrator: a new one takes its place.
-    QTest::newRow("only the folder may be written") << 0x6444 << 0x7777;
+    QTest::newRow("only the report may be written")
+        << 0x6666 << 0x5555 << false << alone << written << 4;
+    // A report of root's, left by a test run of an administrator: a new one takes its place, in
+    // the group the beacon reads it through where the program may give it.
+    QTest::newRow("only the folder may be written")
+        << 0x6444 << 0x7777 << false << alone << written << 65534;
+    QTest::newRow("readable by its group, of which KORA is a member")
+        << 0x6440 << 0x7777 << false << "--groups=4" << written << 4;
+    QTest::newRow("readable by its group, of which KORA is no member")
+        << 0x6440 << 0x7777 << false << alone
+        << written + "; group adm may no longer read wxnow.txt" << 65534;
+    // A link is written through, or refused; never replaced.
+    QTest::newRow("a link to a report that may be written")
+        << 0x6666 << 0x7777 << true << alone << written << 4;
+    QTest::newRow("a link to a report that may not be written")
+        << 0x6444 << 0x7777 << true << alone << "/beacon/wxnow.txt, which cannot be written: " << 4;
 }
 
 void TestEndToEnd::reportByUserWhoMayNotWriteAll()
 {
     QFETCH(int, reportMode);
     QFETCH(int, folderMode);
-    Pty pty;
-    QDir(m_dir.filePath("work")).removeRecursively();
-    QDir(m_dir.path()).mkpath("work");
-    QFile report(m_dir.filePath("work/wxnow.txt"));
-    QVERIFY(report.open(QIODevice::WriteOnly));
-    report.close();
-    QVERIFY(report.setPermissions(QFile::Permissions(reportMode)));
-    QVERIFY(QFile::setPermissions(m_dir.filePath("work"), QFile::Permissions(folderMode)));
-    auto restore = qScopeGuard(
-        [&] { QFile::setPermissions(m_dir.filePath("work"), QFile::Permissions(0x7777)); });
-
-    // A program killed by an earlier test leaves its lock on the device name behind, and
-    // another user may not take over a lock that root left.
-    QFile::remove("/var/lock/LCK.." + pty.deviceName().mid(5).replace('/', '_'));
-    startKora(pty.deviceName(), true);
-    QTRY_VERIFY_WITH_TIMEOUT(holds(m_kora.processId(), pty.deviceName()), Patience);
-    const QByteArray bytes = sendUntilReport(pty, "1=22.5deg2=45\r\n");
-    QVERIFY2(isReport(bytes, "000/000g000t073r000p000P000h45b000000w"), bytes.constData());
-    QCOMPARE(QDir(m_dir.filePath("work")).entryList(QDir::Files | QDir::Hidden),
-             QStringList{"wxnow.txt"});
-    QVERIFY(report.permissions() & QFile::ReadOther);
-}
-
-void TestEndToEnd::reportThroughALinkOrToAGroup_data()
-{
-    // The report of root's, in the station's folder or through a link there to the beacon's.
-    QTest::addColumn<bool>("link");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("groups"); // of the program's user
-    QTest::addColumn<QString>("status"); // the end of the status line
-    QTest::addColumn<int>("group");      // of the report afterwards, -1: not replaced
-    QTest::newRow("a link to a report that may be written") << true << 0x6666 << "--clear-groups"
-                                                            << " 073degF 45%" << -1;
-    QTest::newRow("a link to a report that may not be written")
-        << true << 0x6444 << "--clear-groups"
-        << "/beacon/wxnow.txt, which cannot be written: " << -1;
-    // Replaced by a new file, which keeps the group the beacon reads it through.
-    QTest::newRow("readable by its group, of which KORA is a member")
-        << false << 0x6440 << "--groups=4"
-        << " 073degF 45%" << 4;
-    QTest::newRow("readable by its group, of which KORA is no member")
-        << false << 0x6440 << "--clear-groups"
-        << " 073degF 45%; group adm may no longer read wxnow.txt" << 65534;
-}
-
-void TestEndToEnd::reportThroughALinkOrToAGroup()
-{
     QFETCH(bool, link);
-    QFETCH(int, mode);
     QFETCH(QString, groups);
     QFETCH(QString, status);
     QFETCH(int, group);
     if (::geteuid() != 0)
         QSKIP("needs root, to leave a report of root's and run the program as another user");
-    for (const char* folder : {"station", "beacon", "archive"})
+    for (const char* folder : {"station", "beacon", "archive"}) {
         QDir(m_dir.filePath(folder)).removeRecursively();
-    QDir(m_dir.path()).mkpath("station");
-    QDir(m_dir.path()).mkpath("beacon");
-    QVERIFY(QFile::setPermissions(m_dir.filePath("station"), QFile::Permissions(0x7777)));
+        QDir(m_dir.path()).mkpath(folder);
+    }
     const QString report = m_dir.filePath(link ? "beacon/wxnow.txt" : "station/wxnow.txt");
     QFile old(report);
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write("old\r\n");
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old\r\n") == 5);
     old.close();
-    QVERIFY(old.setPermissions(QFile::Permissions(mode)));
+    QVERIFY(old.setPermissions(QFile::Permissions(reportMode)));
     QCOMPARE(::chown(QFile::encodeName(report).constData(), 0, 4), 0);
     if (link)
         QVERIFY(QFile::link("../beacon/wxnow.txt", m_dir.filePath("station/wxnow.txt")));
+    QVERIFY(QFile::setPermissions(m_dir.filePath("station"), QFile::Permissions(folderMode)));
+    QVERIFY(QFile::setPermissions(m_dir.filePath("archive"), QFile::Permissions(0x7777)));
 
     Pty pty;
+    // A program killed by an earlier test leaves its lock on the device name behind, and
+    // another user may not take over a lock that root left.
     QFile::remove("/var/lock/LCK.." + pty.deviceName().mid(5).replace('/', '_'));
+    // Named, the report folder is proven writable at start-up, by the user who runs it.
     m_moreArguments = QStringList{"--report-dir", m_dir.filePath("station")};
     m_groups = groups;
     startKora(pty.deviceName(), true, true);
     QTRY_VERIFY_WITH_TIMEOUT(holds(m_kora.processId(), pty.deviceName()), Patience);
     QVERIFY(sendUntil(pty, "1=22.5deg2=45\r\n", [this] { return !logLines().isEmpty(); }) >= 301);
-    QTRY_COMPARE_WITH_TIMEOUT(logLines().size(), 1, Patience);
-    QVERIFY2(logLines()[0].endsWith(status) ||
-                 (!status.startsWith(' ') && logLines()[0].contains(status)),
-             qPrintable(logLines()[0]));
+    const QString line = logLines()[0];
+    QVERIFY2(line.endsWith(status) || (!status.startsWith(' ') && line.contains(status)),
+             qPrintable(line));
+    QCOMPARE(QDir(m_dir.filePath("station")).entryList(QDir::Files | QDir::Hidden | QDir::System),
+             QStringList{"wxnow.txt"});
     QCOMPARE(QFileInfo(m_dir.filePath("station/wxnow.txt")).isSymLink(), link);
-    const QFileInfo after(report);
-    QCOMPARE(int(after.groupId()), group < 0 ? 4 : group);
-    QCOMPARE(after.size(), status.endsWith("%") || group >= 0 ? 58 : 5);
+    QFile after(report);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    if (status.startsWith(' '))
+        QVERIFY2(isReport(after.readAll(), "000/000g000t073r000p000P000h45b000000w"), "");
+    QCOMPARE(int(QFileInfo(report).groupId()), group);
+    // Readable by whoever could read the old one.
+    QCOMPARE(after.permissions() & 0x0044, QFile::Permissions(reportMode) & 0x0044);
 }
 
 void TestEndToEnd::staysUpWithoutItsDevice()
