@@ -72,6 +72,15 @@ bool cpuIsMeasurable()
     return QStringLiteral(KORA_EMULATOR).isEmpty();
 }
 
+// The program without a screen and its first arguments: kora --headless, or the service's own
+// korad in the run of these tests that is for it.
+QStringList headlessProgram()
+{
+    if (qEnvironmentVariableIsSet("KORA_TEST_SERVICE"))
+        return {QStringLiteral(KORA_SERVICE_BINARY)};
+    return {QStringLiteral(KORA_BINARY), QStringLiteral("--headless")};
+}
+
 void start(QProcess& process, const QString& program, const QStringList& arguments)
 {
     const QStringList whole = command(program) + arguments;
@@ -104,14 +113,15 @@ class TestEndToEnd : public QObject {
         env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
         env.insert("XDG_DATA_HOME", m_dir.filePath("data"));
         QStringList arguments;
+        QString program = KORA_BINARY;
         if (headless) {
             for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
                 env.remove(display);
             QDir(m_dir.filePath("report")).removeRecursively();
             QDir(m_dir.path()).mkpath("report");
-            arguments << "--headless"
-                      << "--report-dir" << m_dir.filePath("report") << "--archive-dir"
-                      << m_dir.filePath("archive");
+            program = headlessProgram().first();
+            arguments << headlessProgram().mid(1) << "--report-dir" << m_dir.filePath("report")
+                      << "--archive-dir" << m_dir.filePath("archive");
             m_kora.setProcessChannelMode(QProcess::SeparateChannels);
             m_kora.setStandardErrorFile(m_dir.filePath("log"));
         } else {
@@ -131,9 +141,9 @@ class TestEndToEnd : public QObject {
                 QSKIP("setpriv (util-linux) is needed to run the program as another user");
             // The build tree may sit where nobody cannot reach it; the program needs only
             // the system's libraries.
-            const QString binary = m_dir.filePath("kora");
+            const QString binary = m_dir.filePath(QFileInfo(program).fileName());
             QFile::remove(binary);
-            QVERIFY(QFile::copy(KORA_BINARY, binary));
+            QVERIFY(QFile::copy(program, binary));
             for (const QString& path :
                  {m_dir.path(), m_dir.filePath("config"), m_dir.filePath("config/KORA"), com1})
                 QVERIFY(QFile::setPermissions(path, QFile::Permissions(0x7777)));
@@ -141,7 +151,7 @@ class TestEndToEnd : public QObject {
                                               std::exchange(m_groups, "--clear-groups")} +
                                       command(binary) + arguments);
         } else {
-            start(m_kora, KORA_BINARY, arguments);
+            start(m_kora, program, arguments);
         }
         QVERIFY(m_kora.waitForStarted());
     }
@@ -667,14 +677,16 @@ void TestEndToEnd::headlessGoesOnWithoutItsLog()
     });
     kora.setProcessEnvironment(env);
     kora.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    const QStringList arguments = {"--headless", "--verbose", "--report-dir",
-                                   m_dir.filePath("report")};
+    const QString program = headlessProgram().first();
+    const QStringList arguments =
+        headlessProgram().mid(1) +
+        QStringList{"--verbose", "--report-dir", m_dir.filePath("report")};
     if (standardError == "closed") {
         // qemu-user takes the lowest free descriptor for itself, where the program expects its log.
         if (!QStringLiteral(KORA_EMULATOR).isEmpty())
             QSKIP("under an emulator, which takes a closed standard error for itself");
         kora.start("/bin/sh",
-                   QStringList{"-c", "exec \"$0\" \"$@\" 2>&-"} + command(KORA_BINARY) + arguments);
+                   QStringList{"-c", "exec \"$0\" \"$@\" 2>&-"} + command(program) + arguments);
     } else {
         // The program inherits this process's standard error, pointed at the pipe meanwhile.
         int ends[2];
@@ -692,7 +704,7 @@ void TestEndToEnd::headlessGoesOnWithoutItsLog()
             ::close(ends[0]);
         const int saved = ::dup(STDERR_FILENO);
         ::dup2(ends[1], STDERR_FILENO);
-        start(kora, KORA_BINARY, arguments);
+        start(kora, program, arguments);
         const bool started = kora.waitForStarted();
         ::dup2(saved, STDERR_FILENO);
         ::close(saved);

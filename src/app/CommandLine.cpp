@@ -7,7 +7,6 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <cstdio>
@@ -54,7 +53,7 @@ QtOption qtOption(const QString& argument)
 }
 } // namespace
 
-CommandLine CommandLine::parse(const QStringList& arguments)
+CommandLine CommandLine::parse(const QStringList& arguments, Face face)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -79,7 +78,9 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         QStringLiteral("folder"));
     const QCommandLineOption verbose(QStringLiteral("verbose"),
                                      QStringLiteral("Without a window, also logs every reading."));
-    parser.addOptions({help, version, headless, reportDir, archiveDir, verbose});
+    parser.addOptions({help, version, reportDir, archiveDir, verbose});
+    if (face == Face::Window)
+        parser.addOption(headless);
 
     CommandLine line;
     line.qtArguments << arguments.value(0, QStringLiteral("kora"));
@@ -105,8 +106,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             line.qtArguments << arguments[i];
         }
     }
-    // The program's own name, as the shell shows it.
-    const QString program =
+    const QString program = line.program =
         arguments.isEmpty() ? QStringLiteral("kora") : QFileInfo(arguments.first()).fileName();
     line.usage = parser.helpText();
     line.usage.replace(QRegularExpression(QStringLiteral("^Usage: \\S*")),
@@ -132,7 +132,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         line.text = program + u' ' + Version::text() + u'\n';
         return line;
     }
-    line.headless = parser.isSet(headless);
+    line.headless = face == Face::Service || parser.isSet(headless);
     line.verbose = parser.isSet(verbose);
     line.reportFolder = parser.value(reportDir);
     if (parser.isSet(reportDir)) {
@@ -159,9 +159,10 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     }
     if (line.headless && !qtOptions.isEmpty()) {
         line.outcome = Outcome::Error;
-        line.text = QStringLiteral("The option '%1' is for the window; there is none with "
-                                   "--headless.")
-                        .arg(qtOptions.first());
+        line.text =
+            QStringLiteral("The option '%1' is for the window; there is none %2.")
+                .arg(qtOptions.first(), face == Face::Window ? QStringLiteral("with --headless")
+                                                             : QStringLiteral("in ") + program);
     }
     return line;
 }
@@ -174,28 +175,13 @@ int CommandLine::print() const
         std::fputs(text.toLocal8Bit().constData(), stdout);
         return 0;
     case Outcome::Error:
-        std::fprintf(stderr, "kora: %s\n%s", text.toLocal8Bit().constData(),
-                     usage.toLocal8Bit().constData());
+        std::fprintf(stderr, "%s: %s\n%s", program.toLocal8Bit().constData(),
+                     text.toLocal8Bit().constData(), usage.toLocal8Bit().constData());
         return 2;
     case Outcome::Run:
         break;
     }
     return 0;
-}
-
-int CommandLine::showInBox() const
-{
-    const bool error = outcome == Outcome::Error;
-    // The usage's columns, unwrapped, as a console shows them.
-    const QString shown =
-        error ? QStringLiteral("<p>") + text.toHtmlEscaped() + QStringLiteral("</p><pre>") +
-                    usage.toHtmlEscaped() + QStringLiteral("</pre>")
-              : QStringLiteral("<pre>") + text.toHtmlEscaped() + QStringLiteral("</pre>");
-    QMessageBox box(error ? QMessageBox::Critical : QMessageBox::Information, AppTitle, shown,
-                    QMessageBox::Ok);
-    box.setTextFormat(Qt::RichText);
-    box.exec();
-    return error ? 2 : 0;
 }
 
 bool CommandLine::attachConsole()

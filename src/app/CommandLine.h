@@ -6,6 +6,9 @@
 // What the user asked for on the command line.
 struct CommandLine {
     enum class Outcome { Run, Help, Version, Error };
+    // The program read for: kora, whose window --headless turns off, or the service's korad,
+    // which never has one.
+    enum class Face { Window, Service };
 
     Outcome outcome = Outcome::Run;
     bool headless = false;
@@ -17,14 +20,17 @@ struct CommandLine {
     // The text to print for Help and Version; for Error, the one-line message.
     QString text;
     QString usage;
+    // The program's own name, as the shell shows it.
+    QString program;
     // What the window's QApplication is to read: the program's name and Qt's own options, each
     // value apart from its option.
     QStringList qtArguments;
 
-    static CommandLine parse(const QStringList& arguments);
+    static CommandLine parse(const QStringList& arguments, Face face = Face::Window);
     // The exit status for what is not a run: 0 for help and version, 2 for a bad command line.
     int print() const;
-    // The same in a message box, for a windowed program started without a console.
+    // The same in a message box, for a windowed program started without a console. (With the
+    // window's library.)
     int showInBox() const;
 
     // Whether there is somewhere to print to. A windowed program on Windows has no console of its

@@ -1,5 +1,6 @@
 #include "HeadlessApp.h"
 
+#include "CommandLine.h"
 #include "StopSignals.h"
 #include "common/UnhandledError.h"
 #include "serial/LineSetup.h"
@@ -69,6 +70,16 @@ HeadlessApp::HeadlessApp(const QString& reportFolder, const QString& archiveFold
 HeadlessApp::~HeadlessApp()
 {
     UnhandledError::install({});
+}
+
+int HeadlessApp::run(int argc, char* argv[], const CommandLine& line)
+{
+    QCoreApplication app(argc, argv);
+    Log::takeQtMessages();
+    HeadlessApp kora(line.reportFolder, line.archiveFolder, line.verbose);
+    if (!kora.start())
+        return kora.exitStatus();
+    return kora.exitStatus(app.exec());
 }
 
 bool HeadlessApp::start()

@@ -12,6 +12,7 @@
 #include <memory>
 
 class StopSignals;
+struct CommandLine;
 
 // What a window would show, told to the log instead: every change of the status line with its
 // whole text, and every message box. Nothing per reading, unless asked for.
@@ -51,6 +52,9 @@ public:
 
     HeadlessApp(const QString& reportFolder, const QString& archiveFolder, bool readingsToo);
     ~HeadlessApp();
+
+    // The whole program without a screen, as its command line asks; its exit status.
+    static int run(int argc, char* argv[], const CommandLine& line);
 
     // Opens the port. False when the program is to end already, with exitStatus().
     bool start();

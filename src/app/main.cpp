@@ -53,14 +53,8 @@ int main(int argc, char* argv[])
     ::CreateMutexW(nullptr, FALSE, L"KORA.Running");
 #endif
 
-    if (line.headless) {
-        QCoreApplication app(argc, argv);
-        Log::takeQtMessages();
-        HeadlessApp kora(line.reportFolder, line.archiveFolder, line.verbose);
-        if (!kora.start())
-            return kora.exitStatus();
-        return kora.exitStatus(app.exec());
-    }
+    if (line.headless)
+        return HeadlessApp::run(argc, argv, line);
 
     const QByteArray platform = PlatformChoice::preferred(QProcessEnvironment::systemEnvironment());
     if (!platform.isEmpty())
