@@ -94,7 +94,6 @@ void TestHistory::axisLabels_data()
     QTest::addColumn<QString>("labels");
     QTest::newRow("a day's temperatures") << -2.5 << 7.3 << "-4 -2 0 2 4 6 8";
     QTest::newRow("a flat history") << 22.5 << 22.5 << "22.5 22.6";
-    QTest::newRow("nearly flat") << 45.0 << 45.3 << "45.0 45.1 45.2 45.3";
     // Values the program never writes: the chart is drawn all the same, and at once.
     QTest::newRow("huge and nearly equal") << 1e15 << 1e15 + 1 << "";
 }

@@ -11,8 +11,14 @@
 #include <QStandardPaths>
 #include <cstdio>
 
+#include "station/Log.h"
+
+#include <QCoreApplication>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 #endif
 
 namespace {
@@ -52,6 +58,29 @@ QtOption qtOption(const QString& argument)
     return withValue.contains(name) ? QtOption::WithValue : QtOption::None;
 }
 } // namespace
+
+QStringList CommandLine::programStart(int argc, char* argv[])
+{
+    Log::ensureStandardStreams();
+    QCoreApplication::setOrganizationName(AppTitle);
+    QCoreApplication::setApplicationName(AppTitle);
+    QCoreApplication::setApplicationVersion(Version::text());
+    QStringList arguments;
+#ifdef Q_OS_WIN
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    int count = 0;
+    if (LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
+        for (int i = 0; i < count; ++i)
+            arguments << QString::fromWCharArray(wide[i]);
+        ::LocalFree(wide);
+    }
+#else
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+#endif
+    return arguments;
+}
 
 CommandLine CommandLine::parse(const QStringList& arguments, Face face)
 {

@@ -26,6 +26,10 @@ struct CommandLine {
     // value apart from its option.
     QStringList qtArguments;
 
+    // What every start of the program does first: its standard streams made safe to write, its
+    // names for the settings set; returns its arguments as typed (in UTF-16 on Windows, also a
+    // folder named outside the ANSI code page).
+    static QStringList programStart(int argc, char* argv[]);
     static CommandLine parse(const QStringList& arguments, Face face = Face::Window);
     // The exit status for what is not a run: 0 for help and version, 2 for a bad command line.
     int print() const;

@@ -2,22 +2,11 @@
 // GUI and widgets), for a small computer beside the radio. It is kora --headless.
 #include "CommandLine.h"
 #include "HeadlessApp.h"
-#include "common/Version.h"
-#include "station/Log.h"
-
-#include <QCoreApplication>
 
 int main(int argc, char* argv[])
 {
-    Log::ensureStandardStreams();
-    QCoreApplication::setOrganizationName(AppTitle);
-    QCoreApplication::setApplicationName(AppTitle);
-    QCoreApplication::setApplicationVersion(Version::text());
-
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const CommandLine line = CommandLine::parse(arguments, CommandLine::Face::Service);
+    const CommandLine line =
+        CommandLine::parse(CommandLine::programStart(argc, argv), CommandLine::Face::Service);
     if (line.outcome != CommandLine::Outcome::Run)
         return line.print();
     return HeadlessApp::run(argc, argv, line);

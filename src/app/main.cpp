@@ -2,8 +2,6 @@
 #include "HeadlessApp.h"
 #include "KoraApp.h"
 #include "PlatformChoice.h"
-#include "common/Version.h"
-#include "station/Log.h"
 #include "ui/Fonts.h"
 
 #include <QApplication>
@@ -11,33 +9,13 @@
 
 #ifdef Q_OS_WIN
 #include <windows.h>
-// After windows.h, which it needs.
-#include <shellapi.h>
 #endif
 
 int main(int argc, char* argv[])
 {
-    Log::ensureStandardStreams();
-    QCoreApplication::setOrganizationName(AppTitle);
-    QCoreApplication::setApplicationName(AppTitle);
-    QCoreApplication::setApplicationVersion(Version::text());
-
     // Read before any application object exists: help, version and a bad command line need no
     // display.
-    QStringList arguments;
-#ifdef Q_OS_WIN
-    // As typed, also a report folder named outside the ANSI code page.
-    int count = 0;
-    if (LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
-        for (int i = 0; i < count; ++i)
-            arguments << QString::fromWCharArray(wide[i]);
-        ::LocalFree(wide);
-    }
-#else
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-#endif
-    const CommandLine line = CommandLine::parse(arguments);
+    const CommandLine line = CommandLine::parse(CommandLine::programStart(argc, argv));
     if (line.outcome != CommandLine::Outcome::Run) {
         if (!CommandLine::attachConsole()) {
             QApplication app(argc, argv);
