@@ -204,7 +204,9 @@ int CommandLine::print() const
         std::fputs(text.toLocal8Bit().constData(), stdout);
         return 0;
     case Outcome::Error:
-        std::fprintf(stderr, "%s: %s\n%s", program.toLocal8Bit().constData(),
+        // "kora:", also for kora.exe, as scripts that read it expect.
+        std::fprintf(stderr, "%s: %s\n%s",
+                     QFileInfo(program).completeBaseName().toLocal8Bit().constData(),
                      text.toLocal8Bit().constData(), usage.toLocal8Bit().constData());
         return 2;
     case Outcome::Run:
