@@ -1,0 +1,260 @@
+#include "MqttClient.h"
+
+#include <mosquitto.h>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+namespace {
+// libmosquitto keeps global state (its TLS and socket libraries) that is set up once.
+void initLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { mosquitto_lib_init(); });
+}
+
+QString errorText(int result)
+{
+    if (result == MOSQ_ERR_ERRNO)
+        return QString::fromLocal8Bit(strerror(errno));
+    return QString::fromUtf8(mosquitto_strerror(result));
+}
+} // namespace
+
+// The libmosquitto handle, shared with the thread that connects: whichever of the two ends last
+// frees it, so that a program that ends while a connect still waits does not wait for it.
+struct MqttClient::Handle {
+    mosquitto* mosq = nullptr;
+    // Set by the connecting thread once it is done; read by the event loop's poll.
+    std::atomic<bool> connectDone{false};
+    int connectResult = MOSQ_ERR_SUCCESS;
+    int connectErrno = 0;
+    ~Handle()
+    {
+        if (mosq)
+            mosquitto_destroy(mosq);
+    }
+};
+
+MqttClient::MqttClient(Options options, QObject* parent)
+    : QObject(parent), m_options(std::move(options)), m_handle(std::make_shared<Handle>())
+{
+    initLibrary();
+    const QByteArray id = m_options.clientId.toUtf8();
+    m_handle->mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), true, this);
+    mosquitto_int_option(m_handle->mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_connect_callback_set(m_handle->mosq, [](mosquitto*, void* self, int code) {
+        static_cast<MqttClient*>(self)->onConnack(code);
+    });
+    if (!m_options.willTopic.isEmpty()) {
+        const QByteArray topic = m_options.willTopic.toUtf8();
+        mosquitto_will_set(m_handle->mosq, topic.constData(), int(m_options.willPayload.size()),
+                           m_options.willPayload.constData(), 1, true);
+    }
+    if (!m_options.user.isEmpty()) {
+        const QByteArray user = m_options.user.toUtf8();
+        const QByteArray password = m_options.password.toUtf8();
+        mosquitto_username_pw_set(m_handle->mosq, user.constData(),
+                                  m_options.password.isEmpty() ? nullptr : password.constData());
+    }
+    if (m_options.tls) {
+        const QByteArray caFile = m_options.caFile.toLocal8Bit();
+        // Without a file of its own, the system's certificate authorities.
+        if (caFile.isEmpty())
+            mosquitto_tls_set(m_handle->mosq, nullptr, "/etc/ssl/certs", nullptr, nullptr, nullptr);
+        else
+            mosquitto_tls_set(m_handle->mosq, caFile.constData(), nullptr, nullptr, nullptr,
+                              nullptr);
+    }
+    m_housekeeping.setInterval(1000);
+    connect(&m_housekeeping, &QTimer::timeout, this, [this] {
+        if (m_connecting) {
+            if (m_handle->connectDone.load())
+                onConnectDone(m_handle->connectResult,
+                              m_handle->connectResult == MOSQ_ERR_ERRNO
+                                  ? QString::fromLocal8Bit(strerror(m_handle->connectErrno))
+                                  : errorText(m_handle->connectResult));
+            return;
+        }
+        if (!m_readNotifier)
+            return;
+        const int result = mosquitto_loop_misc(m_handle->mosq);
+        if (result != MOSQ_ERR_SUCCESS)
+            lost(errorText(result));
+        else
+            updateWriteWatch();
+    });
+    m_retryTimer.setSingleShot(true);
+    connect(&m_retryTimer, &QTimer::timeout, this, &MqttClient::connectNow);
+}
+
+MqttClient::~MqttClient()
+{
+    // The connecting thread, if any, keeps the handle and frees it when it is done; it calls
+    // nothing back. Otherwise nothing may call back here from now on.
+    if (m_connecting)
+        return;
+    unwatchSocket();
+    mosquitto_connect_callback_set(m_handle->mosq, nullptr);
+    mosquitto_user_data_set(m_handle->mosq, nullptr);
+}
+
+void MqttClient::start()
+{
+    connectNow();
+}
+
+void MqttClient::connectNow()
+{
+    if (m_stopped || m_connecting)
+        return;
+    unwatchSocket();
+    m_connecting = true;
+    m_handle->connectDone = false;
+    // The connect resolves the broker's name and waits for its TCP handshake (and TLS's): off the
+    // event loop. Nothing else touches the handle until it is done.
+    std::thread([handle = m_handle, host = m_options.host.toUtf8(), port = m_options.port,
+                 keepAlive = m_options.keepAliveSeconds] {
+        errno = 0;
+        handle->connectResult = mosquitto_connect(handle->mosq, host.constData(), port, keepAlive);
+        handle->connectErrno = errno;
+        handle->connectDone = true;
+    }).detach();
+    // Looked at often while connecting, once a second for the keep-alive afterwards.
+    m_housekeeping.start(50);
+}
+
+void MqttClient::onConnectDone(int result, const QString& reason)
+{
+    m_connecting = false;
+    m_housekeeping.start(1000);
+    if (result != MOSQ_ERR_SUCCESS) {
+        lost(reason);
+        return;
+    }
+    // Connected at TCP level; the broker's answer (CONNACK) comes through the socket.
+    watchSocket();
+    updateWriteWatch();
+}
+
+void MqttClient::onConnack(int code)
+{
+    if (code != 0) {
+        // A refused login or client id: tried again, but no sooner than the longest delay.
+        m_retryMs = LastRetryMs;
+        lost(QString::fromUtf8(mosquitto_connack_string(code)));
+        return;
+    }
+    m_connected = true;
+    m_toldUnreachable = false;
+    m_retryMs = FirstRetryMs;
+    for (const auto& [topic, payload] : m_retained)
+        send(topic, payload, true);
+    emit connected();
+}
+
+void MqttClient::publish(const QString& topic, const QByteArray& payload, bool retain)
+{
+    if (retain)
+        m_retained[topic] = payload;
+    if (!m_connected) {
+        if (!retain)
+            ++m_dropped;
+        return;
+    }
+    send(topic, payload, retain);
+}
+
+void MqttClient::send(const QString& topic, const QByteArray& payload, bool retain)
+{
+    const QByteArray name = topic.toUtf8();
+    const int result = mosquitto_publish(m_handle->mosq, nullptr, name.constData(),
+                                         int(payload.size()), payload.constData(), 1, retain);
+    if (result != MOSQ_ERR_SUCCESS) {
+        if (!retain)
+            ++m_dropped;
+        return;
+    }
+    updateWriteWatch();
+}
+
+void MqttClient::stop(const QByteArray& lastWords)
+{
+    if (m_stopped)
+        return;
+    m_stopped = true;
+    m_retryTimer.stop();
+    if (m_connected && !m_options.willTopic.isEmpty()) {
+        send(m_options.willTopic, lastWords, true);
+        // What is queued goes out before the goodbye, as far as the socket takes it now.
+        for (int i = 0; i < 10 && mosquitto_want_write(m_handle->mosq); ++i)
+            mosquitto_loop_write(m_handle->mosq, 1);
+        mosquitto_disconnect(m_handle->mosq);
+        mosquitto_loop_write(m_handle->mosq, 1);
+    }
+    m_connected = false;
+    unwatchSocket();
+    m_housekeeping.stop();
+}
+
+void MqttClient::serviceSocket(bool read, bool write)
+{
+    const int result = read ? mosquitto_loop_read(m_handle->mosq, 1)
+                            : (write ? mosquitto_loop_write(m_handle->mosq, 1) : MOSQ_ERR_SUCCESS);
+    // A connection closed by the broker, or refused above, leaves no socket to watch.
+    if (result != MOSQ_ERR_SUCCESS) {
+        if (!m_retryTimer.isActive())
+            lost(errorText(result));
+        return;
+    }
+    updateWriteWatch();
+}
+
+void MqttClient::lost(const QString& reason)
+{
+    const bool wasConnected = std::exchange(m_connected, false);
+    unwatchSocket();
+    if (m_stopped)
+        return;
+    if (wasConnected || !m_toldUnreachable) {
+        m_toldUnreachable = true;
+        emit unreachable(reason);
+    }
+    scheduleRetry();
+}
+
+void MqttClient::scheduleRetry()
+{
+    m_retryTimer.start(m_retryMs);
+    m_retryMs = std::min(m_retryMs * 2, LastRetryMs);
+}
+
+void MqttClient::watchSocket()
+{
+    const int fd = mosquitto_socket(m_handle->mosq);
+    if (fd < 0)
+        return;
+    m_readNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(m_readNotifier.get(), &QSocketNotifier::activated, this,
+            [this] { serviceSocket(true, false); });
+    m_writeNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
+    m_writeNotifier->setEnabled(false);
+    connect(m_writeNotifier.get(), &QSocketNotifier::activated, this,
+            [this] { serviceSocket(false, true); });
+}
+
+void MqttClient::unwatchSocket()
+{
+    m_readNotifier.reset();
+    m_writeNotifier.reset();
+    if (!m_connecting)
+        mosquitto_disconnect(m_handle->mosq);
+}
+
+void MqttClient::updateWriteWatch()
+{
+    if (m_writeNotifier)
+        m_writeNotifier->setEnabled(mosquitto_want_write(m_handle->mosq));
+}

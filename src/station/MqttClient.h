@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSocketNotifier>
+#include <QString>
+#include <QTimer>
+
+#include <map>
+#include <memory>
+
+// A connection to an MQTT broker, kept by libmosquitto and driven from Qt's event loop: its socket
+// is watched by notifiers, its keep-alive by a timer. Only the connect, which resolves the host
+// and waits for the TCP handshake, runs on a thread of its own, which touches nothing but the
+// libmosquitto handle; so a broker that is far away, or a name that does not resolve, never holds
+// up a reading.
+//
+// A lost or refused connection is tried again after 1 s, then twice as long each time up to 60 s.
+// Retained messages are kept, the latest per topic, and sent again on each connection, so that a
+// broker that restarted without its store hears the station's state again.
+class MqttClient : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        QString host;
+        int port = 1883;
+        QString clientId;
+        QString user;
+        QString password;
+        // TLS when set: the certificate authority that signed the broker's certificate.
+        QString caFile;
+        bool tls = false;
+        int keepAliveSeconds = 30;
+        // Sent by the broker for the client once the connection is lost without a goodbye.
+        QString willTopic;
+        QByteArray willPayload;
+    };
+
+    static constexpr int FirstRetryMs = 1000;
+    static constexpr int LastRetryMs = 60 * 1000;
+
+    explicit MqttClient(Options options, QObject* parent = nullptr);
+    ~MqttClient() override;
+
+    void start();
+    // Retained messages are kept and sent again on every connection; others are dropped while
+    // there is none (and counted).
+    void publish(const QString& topic, const QByteArray& payload, bool retain);
+    // Sends the payload to the will's topic and says goodbye, so that the will is not sent.
+    void stop(const QByteArray& lastWords);
+
+    bool isConnected() const { return m_connected; }
+    int droppedMessages() const { return m_dropped; }
+    int retryDelayMs() const { return m_retryMs; }
+
+signals:
+    void connected();
+    // Told once per outage, with the reason, and not again until connected.
+    void unreachable(const QString& reason);
+
+private:
+    struct Handle;
+    void connectNow();
+    void onConnectDone(int result, const QString& reason);
+    void onConnack(int code);
+    void serviceSocket(bool read, bool write);
+    void lost(const QString& reason);
+    void watchSocket();
+    void unwatchSocket();
+    void updateWriteWatch();
+    void scheduleRetry();
+    void send(const QString& topic, const QByteArray& payload, bool retain);
+
+    Options m_options;
+    std::shared_ptr<Handle> m_handle;
+    std::unique_ptr<QSocketNotifier> m_readNotifier;
+    std::unique_ptr<QSocketNotifier> m_writeNotifier;
+    QTimer m_housekeeping;
+    QTimer m_retryTimer;
+    std::map<QString, QByteArray> m_retained;
+    int m_retryMs = FirstRetryMs;
+    int m_dropped = 0;
+    bool m_connecting = false;
+    bool m_connected = false;
+    bool m_toldUnreachable = false;
+    bool m_stopped = false;
+};

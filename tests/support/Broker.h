@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// Debian's mosquitto on a free loopback port, with a configuration of its own: the real broker
+// that the station publishes to.
+class Broker {
+public:
+    // With a user, only that user with that password may log in.
+    explicit Broker(const QString& user = {}, const QString& password = {});
+    ~Broker();
+
+    static bool available();
+    // Starts it, on the same port as before where it ran already; true once it listens.
+    bool start();
+    void stop();
+    int port() const { return m_port; }
+    // What a subscriber to the topic filter receives, "topic payload" a line: count messages,
+    // retained ones included, or what came within the time.
+    QStringList receive(const QString& filter, int count, int timeoutSeconds = 20) const;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    int m_port = 0;
+};
