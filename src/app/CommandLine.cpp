@@ -1,5 +1,9 @@
 #include "CommandLine.h"
 
+#ifdef KORA_HAVE_MQTT
+#include "station/MqttSettings.h"
+#endif
+
 #include "station/Archive.h"
 
 #include "common/Version.h"
@@ -108,6 +112,18 @@ CommandLine CommandLine::parse(const QStringList& arguments, Face face)
     const QCommandLineOption verbose(QStringLiteral("verbose"),
                                      QStringLiteral("Without a window, also logs every reading."));
     parser.addOptions({help, version, reportDir, archiveDir, verbose});
+#ifdef KORA_HAVE_MQTT
+    const QCommandLineOption mqtt(
+        QStringLiteral("mqtt"),
+        QStringLiteral("Publishes to the MQTT broker at <url>, mqtt://[USER@]HOST[:PORT][/PREFIX] "
+                       "(mqtts:// for TLS), in place of Url in [MQTT] of the settings."),
+        QStringLiteral("url"));
+    const QCommandLineOption mqttPasswordFile(
+        QStringLiteral("mqtt-password-file"),
+        QStringLiteral("Reads the broker's password from the first line of <file>."),
+        QStringLiteral("file"));
+    parser.addOptions({mqtt, mqttPasswordFile});
+#endif
     if (face == Face::Window)
         parser.addOption(headless);
 
@@ -186,6 +202,19 @@ CommandLine CommandLine::parse(const QStringList& arguments, Face face)
             return line;
         }
     }
+#ifdef KORA_HAVE_MQTT
+    line.mqttUrl = parser.value(mqtt);
+    line.mqttPasswordFile = parser.value(mqttPasswordFile);
+    if (parser.isSet(mqtt)) {
+        MqttSettings address;
+        if (const QString problem = address.parseUrl(line.mqttUrl, QStringLiteral("station"));
+            !problem.isEmpty()) {
+            line.outcome = Outcome::Error;
+            line.text = QStringLiteral("--mqtt: ") + problem + u'.';
+            return line;
+        }
+    }
+#endif
     if (line.headless && !qtOptions.isEmpty()) {
         line.outcome = Outcome::Error;
         line.text =

@@ -17,6 +17,9 @@ struct CommandLine {
     QString reportFolder;
     // The folder of the archive of reports: the user's data folder unless chosen.
     QString archiveFolder;
+    // The MQTT broker's address in place of the settings' one, and the file of its password.
+    QString mqttUrl;
+    QString mqttPasswordFile;
     // The text to print for Help and Version; for Error, the one-line message.
     QString text;
     QString usage;

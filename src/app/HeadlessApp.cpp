@@ -9,6 +9,11 @@
 #include "station/Log.h"
 
 #include <QCoreApplication>
+#include <QSysInfo>
+
+#ifdef KORA_HAVE_MQTT
+#include "station/MqttPublisher.h"
+#endif
 
 void LogView::setLabelText(Label label, const QString& text)
 {
@@ -63,6 +68,10 @@ HeadlessApp::HeadlessApp(const QString& reportFolder, const QString& archiveFold
     });
     m_stopSignals = std::make_unique<StopSignals>([this] {
         m_station.end();
+#ifdef KORA_HAVE_MQTT
+        if (m_publisher)
+            m_publisher->stop();
+#endif
         QCoreApplication::exit(0);
     });
 }
@@ -77,18 +86,33 @@ int HeadlessApp::run(int argc, char* argv[], const CommandLine& line)
     QCoreApplication app(argc, argv);
     Log::takeQtMessages();
     HeadlessApp kora(line.reportFolder, line.archiveFolder, line.verbose);
-    if (!kora.start())
+    if (!kora.start(line.mqttUrl, line.mqttPasswordFile))
         return kora.exitStatus();
     return kora.exitStatus(app.exec());
 }
 
-bool HeadlessApp::start()
+bool HeadlessApp::start(const QString& mqttUrl, const QString& mqttPasswordFile)
 {
     if (const QString problem = storedPortProblem(); !problem.isEmpty()) {
         Log::line(problem);
         m_exitStatus = NotConfigured;
         return false;
     }
+#ifdef KORA_HAVE_MQTT
+    MqttSettings mqtt;
+    if (const QString problem =
+            mqtt.load(m_settings, mqttUrl, mqttPasswordFile, QSysInfo::machineHostName());
+        !problem.isEmpty()) {
+        // Never at the readings' cost: the station runs, and says why it does not publish.
+        Log::line(QStringLiteral("MQTT: ") + problem + QStringLiteral("; not publishing"));
+    } else if (mqtt.enabled()) {
+        m_publisher = std::make_unique<MqttPublisher>(mqtt, m_station, m_view, m_clock);
+        m_publisher->start();
+    }
+#else
+    Q_UNUSED(mqttUrl)
+    Q_UNUSED(mqttPasswordFile)
+#endif
     return UnhandledError::guard([this] { m_station.openStoredPort(); }) && m_exitStatus == 0;
 }
 

@@ -11,6 +11,7 @@
 #include <array>
 #include <memory>
 
+class MqttPublisher;
 class StopSignals;
 struct CommandLine;
 
@@ -56,8 +57,9 @@ public:
     // The whole program without a screen, as its command line asks; its exit status.
     static int run(int argc, char* argv[], const CommandLine& line);
 
-    // Opens the port. False when the program is to end already, with exitStatus().
-    bool start();
+    // Opens the port, and publishes to the MQTT broker where one is set. False when the program
+    // is to end already, with exitStatus().
+    bool start(const QString& mqttUrl = {}, const QString& mqttPasswordFile = {});
     int exitStatus(int eventLoopStatus = 0) const
     {
         return m_exitStatus != 0 ? m_exitStatus : eventLoopStatus;
@@ -75,4 +77,7 @@ private:
     LogMessages m_messages;
     Station m_station;
     std::unique_ptr<StopSignals> m_stopSignals;
+#ifdef KORA_HAVE_MQTT
+    std::unique_ptr<MqttPublisher> m_publisher;
+#endif
 };

@@ -5,6 +5,11 @@
 #include "serial/PortDevice.h"
 
 #include <QCoreApplication>
+#include <QSysInfo>
+
+#ifdef KORA_HAVE_MQTT
+#include "station/MqttPublisher.h"
+#endif
 
 KoraApp::KoraApp(const QString& reportFolder, const QString& archiveFolder)
     : m_port([this](int n) { return PortDevice::forPort(n, m_settings); }),
@@ -29,10 +34,33 @@ KoraApp::KoraApp(const QString& reportFolder, const QString& archiveFolder)
     });
 }
 
-KoraApp::~KoraApp() = default;
-
-bool KoraApp::start()
+KoraApp::~KoraApp()
 {
+#ifdef KORA_HAVE_MQTT
+    if (m_publisher)
+        m_publisher->stop();
+#endif
+}
+
+bool KoraApp::start(const QString& mqttUrl, const QString& mqttPasswordFile)
+{
+#ifdef KORA_HAVE_MQTT
+    MqttSettings mqtt;
+    if (const QString problem =
+            mqtt.load(m_settings, mqttUrl, mqttPasswordFile, QSysInfo::machineHostName());
+        !problem.isEmpty()) {
+        // Never at the readings' cost: the station runs, and says why it does not publish.
+        m_messages.exclamation(QStringLiteral("MQTT: ") + problem +
+                               QStringLiteral("; not publishing"));
+    } else if (mqtt.enabled()) {
+        m_publisher =
+            std::make_unique<MqttPublisher>(mqtt, m_frmMain.station(), m_frmMain, m_clock);
+        m_publisher->start();
+    }
+#else
+    Q_UNUSED(mqttUrl)
+    Q_UNUSED(mqttPasswordFile)
+#endif
     if (!UnhandledError::guard([this] { m_frmMain.load(); }) || m_failed)
         return false;
     // Ended while a start-up box waited for its click.

@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class MqttPublisher;
 class StopSignals;
 
 // The running program: its state, settings, port and main window, wired together.
@@ -19,9 +20,10 @@ public:
     explicit KoraApp(const QString& reportFolder = {}, const QString& archiveFolder = {});
     ~KoraApp();
 
-    // Loads and shows the main window. False when start-up failed; the error has been
-    // reported and the program should end with a non-zero status.
-    bool start();
+    // Loads and shows the main window, and publishes to the MQTT broker where one is set. False
+    // when start-up failed; the error has been reported and the program should end with a
+    // non-zero status.
+    bool start(const QString& mqttUrl = {}, const QString& mqttPasswordFile = {});
     // Runs the event loop, unless a signal ended the program already during start-up; non-zero
     // once an unhandled error has ended the program.
     int exec();
@@ -38,4 +40,7 @@ private:
     FrmMain m_frmMain;
     bool m_stopped = false;
     std::unique_ptr<StopSignals> m_stopSignals;
+#ifdef KORA_HAVE_MQTT
+    std::unique_ptr<MqttPublisher> m_publisher;
+#endif
 };

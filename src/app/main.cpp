@@ -49,7 +49,7 @@ int main(int argc, char* argv[])
     QApplication app(qtArgc, qtArgv.data());
     Fonts::addBundled(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
     KoraApp kora(line.reportFolder, line.archiveFolder);
-    if (!kora.start())
+    if (!kora.start(line.mqttUrl, line.mqttPasswordFile))
         return 1;
     return kora.exec();
 }

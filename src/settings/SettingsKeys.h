@@ -17,6 +17,16 @@ inline const QString HistoryWidth = QStringLiteral("Width");
 inline const QString HistoryHeight = QStringLiteral("Height");
 inline const QString HistorySpan = QStringLiteral("Span");
 
+// The MQTT broker the station publishes to; none unless Url is set.
+inline const QString MqttSection = QStringLiteral("MQTT");
+inline const QString MqttUrl = QStringLiteral("Url");
+inline const QString MqttPassword = QStringLiteral("Password");
+inline const QString MqttCaFile = QStringLiteral("CaFile");
+inline const QString MqttDiscovery = QStringLiteral("Discovery");
+inline const QString MqttDiscoveryPrefix = QStringLiteral("DiscoveryPrefix");
+inline const QString MqttReadingEvery = QStringLiteral("ReadingEvery");
+inline const QString MqttKeepAlive = QStringLiteral("KeepAlive");
+
 // Optional map from port number to device, e.g. Com1=/dev/ttyUSB0.
 inline const QString PortsSection = QStringLiteral("Ports");
 inline QString portKey(int port)

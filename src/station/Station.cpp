@@ -5,6 +5,7 @@
 #include "common/UnhandledError.h"
 #include "common/Version.h"
 #include "measurement/MainView.h"
+#include "measurement/NumberText.h"
 #include "measurement/ProgramState.h"
 #include "serial/LineSetup.h"
 #include "serial/PortDevice.h"
@@ -54,6 +55,7 @@ void Station::openStoredPort()
                                                      SettingsKeys::CommPortDefault);
     try {
         LineSetup::startup(m_port, storedPort);
+        emit portNoticed(QStringLiteral("open"), portName() + QStringLiteral(" is open"));
     } catch (const KoraError& error) {
         // The program goes on all the same: the port is retried until its device appears, and
         // the user can choose another one. A port that opened but could not be set up is
@@ -130,6 +132,8 @@ void Station::heard()
 {
     m_lastHeard = m_clock.monotonicMs();
     m_lastReading = m_lastHeard;
+    emit readingTaken(NumberText::leadingNumber(m_view.labelText(MainView::Label::Temperature)),
+                      NumberText::leadingNumber(m_view.labelText(MainView::Label::Humidity)));
     if (!m_silent)
         return;
     m_silent = false;
@@ -211,6 +215,7 @@ void Station::notice(const QString& what, const QString& whole, bool archive)
     const QString stamp = ReportWriter::statusStamp(now) + u' ';
     m_view.showNotice(stamp + QStringLiteral("Com%1 ").arg(m_port.CommPort()) + what,
                       stamp + whole);
+    emit portNoticed(what, stamp + whole);
     // A row that fails is told with the next block's.
     if (archive) {
         m_archive.appendEvent(now, what, whole);
@@ -228,6 +233,7 @@ void Station::archiveBlock(const BlockSummary& block)
                           status + QStringLiteral("; archive not written: ") + problem);
     }
     emit archived();
+    emit blockDone(block);
 }
 
 void Station::passOver(const std::function<void()>& step)

@@ -62,6 +62,13 @@ public:
 signals:
     // A block's or an event's row has gone to the archive, or failed to.
     void archived();
+    // A sensor line became a reading, as shown (clamped): degrees Celsius and percent.
+    void readingTaken(double temperature, double humidity);
+    // A block of readings has been averaged, and its report written or told as not written.
+    void blockDone(const BlockSummary& block);
+    // What became of the port ("missing", "failing", "lost", "back", "silent", "chosen"), with
+    // the status line's text; "open" once the stored port has opened at start-up.
+    void portNoticed(const QString& what, const QString& shown);
 
 public:
     // Runs a step whose failure does not matter to what follows.

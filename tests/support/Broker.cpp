@@ -1,7 +1,8 @@
 #include "Broker.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
-#include <QSignalSpy>
 #include <QStandardPaths>
 
 #include <netinet/in.h>
@@ -85,11 +86,17 @@ void Broker::stop()
 QStringList Broker::receive(const QString& filter, int count, int timeoutSeconds) const
 {
     QProcess subscriber;
-    QSignalSpy finished(&subscriber, &QProcess::finished);
     subscriber.start(QStringLiteral("mosquitto_sub"),
                      {"-h", "127.0.0.1", "-p", QString::number(m_port), "-v", "-t", filter, "-C",
                       QString::number(count), "-W", QString::number(timeoutSeconds)});
     // The program under test goes on meanwhile: what it sends is what is received.
-    finished.wait((timeoutSeconds + 5) * 1000);
+    const QDeadlineTimer deadline((timeoutSeconds + 5) * 1000);
+    while (!subscriber.waitForFinished(20) && subscriber.state() != QProcess::NotRunning &&
+           !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (subscriber.state() != QProcess::NotRunning) {
+        subscriber.kill();
+        subscriber.waitForFinished();
+    }
     return QString::fromUtf8(subscriber.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
 }

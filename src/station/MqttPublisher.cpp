@@ -1,0 +1,196 @@
+#include "MqttPublisher.h"
+
+#include "Log.h"
+#include "Station.h"
+#include "common/Version.h"
+#include "measurement/Conditioning.h"
+#include "measurement/MainView.h"
+#include "measurement/ReportWriter.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+// One decimal, as the window shows a reading: 21.5, never 21,5 nor 21.499999.
+QJsonValue rounded(double value)
+{
+    return std::round(value * 10.0) / 10.0;
+}
+
+QString isoTime(const QDateTime& at)
+{
+    return at.toOffsetFromUtc(at.offsetFromUtc()).toString(Qt::ISODate);
+}
+
+QByteArray compact(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+// The port's state as a home-automation system takes it.
+QString portState(const QString& what)
+{
+    if (what == u"lost" || what == u"failing")
+        return QStringLiteral("lost");
+    if (what == u"silent" || what == u"missing")
+        return what;
+    return QStringLiteral("reading");
+}
+} // namespace
+
+MqttPublisher::MqttPublisher(const MqttSettings& settings, Station& station, MainView& view,
+                             const Clock& clock, QObject* parent)
+    : QObject(parent), m_settings(settings), m_view(view), m_clock(clock),
+      m_client(MqttClient::Options{settings.host, settings.port, settings.clientId, settings.user,
+                                   settings.password, settings.caFile, settings.tls,
+                                   settings.keepAliveSeconds,
+                                   settings.prefix + QStringLiteral("/status"), "offline"})
+{
+    connect(&station, &Station::readingTaken, this, &MqttPublisher::onReading);
+    connect(&station, &Station::blockDone, this, [this](const BlockSummary& block) {
+        m_client.publish(topic("report"), reportMessage(block, m_clock.now()), true);
+    });
+    connect(&station, &Station::portNoticed, this, &MqttPublisher::onPortNoticed);
+    connect(&m_client, &MqttClient::connected, this, [this] {
+        tell(QStringLiteral("connected"),
+             QStringLiteral("MQTT broker %1:%2 connected; publishing under %3")
+                 .arg(m_settings.host)
+                 .arg(m_settings.port)
+                 .arg(m_settings.prefix));
+    });
+    connect(&m_client, &MqttClient::unreachable, this, [this](const QString& reason) {
+        tell(QStringLiteral("unreachable"),
+             QStringLiteral("MQTT broker %1:%2 unreachable: %3; retrying by itself")
+                 .arg(m_settings.host)
+                 .arg(m_settings.port)
+                 .arg(reason));
+    });
+}
+
+MqttPublisher::~MqttPublisher() = default;
+
+void MqttPublisher::start()
+{
+    m_client.publish(topic("status"), "online", true);
+    for (const auto& [name, message] : discoveryMessages(m_settings, !m_settings.discovery))
+        m_client.publish(name, message, true);
+    m_client.start();
+}
+
+void MqttPublisher::stop()
+{
+    m_client.stop("offline");
+}
+
+QString MqttPublisher::topic(const char* name) const
+{
+    return m_settings.prefix + u'/' + QLatin1String(name);
+}
+
+void MqttPublisher::onReading(double temperature, double humidity)
+{
+    // The first reading once connected goes out at once; those before it could not.
+    const qint64 now = m_clock.monotonicMs();
+    if (!m_client.isConnected() ||
+        (m_lastReadingMs >= 0 && now - m_lastReadingMs < m_settings.readingEverySeconds * 1000LL))
+        return;
+    m_lastReadingMs = now;
+    m_client.publish(topic("reading"), readingMessage(temperature, humidity, m_clock.now()), false);
+}
+
+void MqttPublisher::onPortNoticed(const QString& what, const QString& shown)
+{
+    m_client.publish(topic("port"), portMessage(portState(what), shown, m_clock.now()), true);
+}
+
+// The broker's comings and goings on the status line and in the log, once each.
+void MqttPublisher::tell(const QString& what, const QString& whole)
+{
+    const QString stamp = ReportWriter::statusStamp(m_clock.now()) + u' ';
+    m_view.showNotice(stamp + QStringLiteral("MQTT ") + what, stamp + whole);
+}
+
+QByteArray MqttPublisher::reportMessage(const BlockSummary& block, const QDateTime& at)
+{
+    return compact({{"time", isoTime(at)},
+                    {"temperature", QJsonObject{{"average", rounded(block.temperatureAverage)},
+                                                {"low", rounded(block.temperatureLow)},
+                                                {"high", rounded(block.temperatureHigh)}}},
+                    {"humidity", QJsonObject{{"average", rounded(block.humidityAverage)},
+                                             {"low", rounded(block.humidityLow)},
+                                             {"high", rounded(block.humidityHigh)}}},
+                    {"count", block.readings}});
+}
+
+QByteArray MqttPublisher::readingMessage(double temperature, double humidity, const QDateTime& at)
+{
+    return compact({{"time", isoTime(at)},
+                    {"temperature", rounded(temperature)},
+                    {"humidity", rounded(humidity)}});
+}
+
+QByteArray MqttPublisher::portMessage(const QString& state, const QString& text,
+                                      const QDateTime& at)
+{
+    return compact({{"time", isoTime(at)}, {"state", state}, {"text", text}});
+}
+
+QList<QPair<QString, QByteArray>> MqttPublisher::discoveryMessages(const MqttSettings& settings,
+                                                                   bool remove)
+{
+    const QString node = settings.clientId;
+    const QJsonObject device{{"identifiers", QJsonArray{node}},
+                             {"name", "KORA"},
+                             {"manufacturer", "The KORA developers"},
+                             {"model", "KORA weather station"},
+                             {"sw_version", Version::text()}};
+    struct Entity {
+        const char* component;
+        const char* key;
+        const char* name;
+        const char* deviceClass;
+        const char* unit;
+        const char* topic;
+        const char* value;
+    };
+    static const Entity entities[] = {
+        {"sensor", "temperature", "Temperature", "temperature", "°C", "reading",
+         "{{ value_json.temperature }}"},
+        {"sensor", "humidity", "Humidity", "humidity", "%", "reading", "{{ value_json.humidity }}"},
+        {"sensor", "temperature_low", "Temperature low", "temperature", "°C", "report",
+         "{{ value_json.temperature.low }}"},
+        {"sensor", "temperature_high", "Temperature high", "temperature", "°C", "report",
+         "{{ value_json.temperature.high }}"},
+        {"sensor", "humidity_low", "Humidity low", "humidity", "%", "report",
+         "{{ value_json.humidity.low }}"},
+        {"sensor", "humidity_high", "Humidity high", "humidity", "%", "report",
+         "{{ value_json.humidity.high }}"},
+        {"binary_sensor", "port_problem", "Sensor port", "problem", nullptr, "port",
+         "{{ 'OFF' if value_json.state == 'reading' else 'ON' }}"},
+    };
+    QList<QPair<QString, QByteArray>> messages;
+    for (const Entity& entity : entities) {
+        const QString topic = settings.discoveryPrefix + u'/' + QLatin1String(entity.component) +
+                              u'/' + node + u'/' + QLatin1String(entity.key) +
+                              QStringLiteral("/config");
+        if (remove) {
+            messages.append({topic, QByteArray()});
+            continue;
+        }
+        QJsonObject config{{"name", QString::fromUtf8(entity.name)},
+                           {"unique_id", node + u'_' + QLatin1String(entity.key)},
+                           {"object_id", node + u'_' + QLatin1String(entity.key)},
+                           {"device_class", entity.deviceClass},
+                           {"state_topic", settings.prefix + u'/' + QLatin1String(entity.topic)},
+                           {"value_template", entity.value},
+                           {"availability_topic", settings.prefix + QStringLiteral("/status")},
+                           {"device", device}};
+        if (entity.unit) {
+            config.insert("unit_of_measurement", QString::fromUtf8(entity.unit));
+            config.insert("state_class", "measurement");
+        }
+        messages.append({topic, compact(config)});
+    }
+    return messages;
+}
