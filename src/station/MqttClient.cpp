@@ -96,7 +96,7 @@ MqttClient::~MqttClient()
     // nothing back. Otherwise nothing may call back here from now on.
     if (m_connecting)
         return;
-    unwatchSocket();
+    unwatchSocket(true);
     mosquitto_connect_callback_set(m_handle->mosq, nullptr);
     mosquitto_user_data_set(m_handle->mosq, nullptr);
 }
@@ -195,7 +195,7 @@ void MqttClient::stop(const QByteArray& lastWords)
         mosquitto_loop_write(m_handle->mosq, 1);
     }
     m_connected = false;
-    unwatchSocket();
+    unwatchSocket(true);
     m_housekeeping.stop();
 }
 
@@ -245,10 +245,19 @@ void MqttClient::watchSocket()
             [this] { serviceSocket(false, true); });
 }
 
-void MqttClient::unwatchSocket()
+void MqttClient::unwatchSocket(bool now)
 {
-    m_readNotifier.reset();
-    m_writeNotifier.reset();
+    // A connection lost while a notifier tells of its socket: the notifier goes once its signal
+    // has returned.
+    for (std::unique_ptr<QSocketNotifier>* notifier : {&m_readNotifier, &m_writeNotifier}) {
+        if (!*notifier)
+            continue;
+        (*notifier)->setEnabled(false);
+        if (now)
+            notifier->reset();
+        else
+            notifier->release()->deleteLater();
+    }
     if (!m_connecting)
         mosquitto_disconnect(m_handle->mosq);
 }

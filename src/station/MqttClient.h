@@ -66,7 +66,8 @@ private:
     void serviceSocket(bool read, bool write);
     void lost(const QString& reason);
     void watchSocket();
-    void unwatchSocket();
+    // Now, where no notifier's signal is under way; else once the event loop has them back.
+    void unwatchSocket(bool now = false);
     void updateWriteWatch();
     void scheduleRetry();
     void send(const QString& topic, const QByteArray& payload, bool retain);
