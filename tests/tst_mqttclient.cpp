@@ -1,5 +1,7 @@
 #include "Broker.h"
+#include "TestSettings.h"
 #include "station/MqttClient.h"
+#include "station/MqttPublisher.h"
 #include "station/MqttSettings.h"
 
 #include <QSignalSpy>
@@ -136,17 +138,69 @@ private slots:
         QCOMPARE(client.retryDelayMs(), MqttClient::FirstRetryMs);
     }
 
-    void refusedLoginWaitsLongest()
+    // Logins as a station owner sets them: a password from the settings or from a file, TLS from
+    // the broker's own authority. A refused login or an untrusted broker is told, with its reason,
+    // and tried again no sooner than the longest delay.
+    void login_data()
     {
-        Broker broker(QStringLiteral("station"), QStringLiteral("right"));
+        QTest::addColumn<bool>("tls");
+        QTest::addColumn<QString>("password"); // in the settings
+        QTest::addColumn<QString>("passwordFile");
+        QTest::addColumn<bool>("strangersAuthority");
+        QTest::addColumn<bool>("connects");
+        QTest::newRow("password from a file") << false << "wrong"
+                                              << "right\n"
+                                              << false << true;
+        QTest::newRow("TLS, password in the settings") << true << "right"
+                                                       << "" << false << true;
+        QTest::newRow("a wrong password") << false << "wrong"
+                                          << "" << false << false;
+        QTest::newRow("TLS, a stranger's authority") << true << "right"
+                                                     << "" << true << false;
+    }
+
+    void login()
+    {
+        QFETCH(bool, tls);
+        QFETCH(QString, password);
+        QFETCH(QString, passwordFile);
+        QFETCH(bool, strangersAuthority);
+        QFETCH(bool, connects);
+        if (tls && QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
+            QSKIP("openssl is not installed");
+        Broker broker(QStringLiteral("station"), QStringLiteral("right"), tls);
         QVERIFY(broker.start());
-        MqttClient::Options settings = options(broker.port());
-        settings.user = "station";
-        settings.password = "wrong";
-        MqttClient client(settings);
+        const Broker stranger({}, {}, strangersAuthority);
+
+        TestSettings settings;
+        settings->SaveSetting("MQTT", "Password", password);
+        settings->SaveSetting("MQTT", "CaFile",
+                              strangersAuthority ? stranger.caFile() : broker.caFile());
+        QString file;
+        if (!passwordFile.isEmpty()) {
+            file = settings.dir.filePath("mqtt-password");
+            QFile written(file);
+            QVERIFY(written.open(QIODevice::WriteOnly));
+            written.write(passwordFile.toUtf8());
+        }
+        MqttSettings mqtt;
+        const QString url = QStringLiteral("%1://station@127.0.0.1:%2/kora/test")
+                                .arg(tls ? "mqtts" : "mqtt")
+                                .arg(broker.port());
+        QCOMPARE(mqtt.load(*settings, url, file, QStringLiteral("pi")), QString());
+
+        MqttClient client(MqttPublisher::clientOptions(mqtt));
+        QSignalSpy connected(&client, &MqttClient::connected);
         QSignalSpy unreachable(&client, &MqttClient::unreachable);
+        client.publish("kora/test/status", "online", true);
         client.start();
+        if (connects) {
+            QVERIFY(connected.wait(10000));
+            QCOMPARE(broker.receive("kora/test/status", 1), QStringList{"kora/test/status online"});
+            return;
+        }
         QVERIFY(unreachable.wait(10000));
+        qInfo() << "told:" << unreachable.first().first().toString();
         QVERIFY(!client.isConnected());
         QCOMPARE(client.retryDelayMs(), MqttClient::LastRetryMs);
     }

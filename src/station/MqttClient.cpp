@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -27,10 +28,20 @@ QString errorText(int result)
 // frees it, so that a program that ends while a connect still waits does not wait for it.
 struct MqttClient::Handle {
     mosquitto* mosq = nullptr;
+    // Called back from the event loop only; none once it has gone.
+    MqttClient* owner = nullptr;
     // Set by the connecting thread once it is done; read by the event loop's poll.
     std::atomic<bool> connectDone{false};
     int connectResult = MOSQ_ERR_SUCCESS;
     int connectErrno = 0;
+    // libmosquitto says why a TLS handshake failed only in its log, from either thread.
+    std::mutex errorMutex;
+    QString lastError;
+    QString takeLastError()
+    {
+        const std::lock_guard lock(errorMutex);
+        return std::exchange(lastError, {});
+    }
     ~Handle()
     {
         if (mosq)
@@ -43,11 +54,23 @@ MqttClient::MqttClient(Options options, QObject* parent)
 {
     initLibrary();
     const QByteArray id = m_options.clientId.toUtf8();
-    m_handle->mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), true, this);
+    m_handle->owner = this;
+    m_handle->mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), true, m_handle.get());
     mosquitto_int_option(m_handle->mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-    mosquitto_connect_callback_set(m_handle->mosq, [](mosquitto*, void* self, int code) {
-        static_cast<MqttClient*>(self)->onConnack(code);
+    mosquitto_connect_callback_set(m_handle->mosq, [](mosquitto*, void* handle, int code) {
+        if (MqttClient* owner = static_cast<Handle*>(handle)->owner)
+            owner->onConnack(code);
     });
+    mosquitto_log_callback_set(m_handle->mosq,
+                               [](mosquitto*, void* data, int level, const char* text) {
+                                   if (level != MOSQ_LOG_ERR)
+                                       return;
+                                   auto* handle = static_cast<Handle*>(data);
+                                   const std::lock_guard lock(handle->errorMutex);
+                                   // The first of OpenSSL's errors is the one that says why.
+                                   if (handle->lastError.isEmpty())
+                                       handle->lastError = QString::fromUtf8(text);
+                               });
     if (!m_options.willTopic.isEmpty()) {
         const QByteArray topic = m_options.willTopic.toUtf8();
         mosquitto_will_set(m_handle->mosq, topic.constData(), int(m_options.willPayload.size()),
@@ -71,11 +94,15 @@ MqttClient::MqttClient(Options options, QObject* parent)
     m_housekeeping.setInterval(1000);
     connect(&m_housekeeping, &QTimer::timeout, this, [this] {
         if (m_connecting) {
-            if (m_handle->connectDone.load())
-                onConnectDone(m_handle->connectResult,
-                              m_handle->connectResult == MOSQ_ERR_ERRNO
-                                  ? QString::fromLocal8Bit(strerror(m_handle->connectErrno))
-                                  : errorText(m_handle->connectResult));
+            if (m_handle->connectDone.load()) {
+                const int result = m_handle->connectResult;
+                QString reason = result == MOSQ_ERR_ERRNO
+                                     ? QString::fromLocal8Bit(strerror(m_handle->connectErrno))
+                                     : errorText(result);
+                if (const QString detail = m_handle->takeLastError(); !detail.isEmpty())
+                    reason += QStringLiteral(" (%1)").arg(detail);
+                onConnectDone(result, reason);
+            }
             return;
         }
         if (!m_readNotifier)
@@ -94,11 +121,10 @@ MqttClient::~MqttClient()
 {
     // The connecting thread, if any, keeps the handle and frees it when it is done; it calls
     // nothing back. Otherwise nothing may call back here from now on.
+    m_handle->owner = nullptr;
     if (m_connecting)
         return;
     unwatchSocket(true);
-    mosquitto_connect_callback_set(m_handle->mosq, nullptr);
-    mosquitto_user_data_set(m_handle->mosq, nullptr);
 }
 
 void MqttClient::start()
@@ -113,6 +139,7 @@ void MqttClient::connectNow()
     unwatchSocket();
     m_connecting = true;
     m_handle->connectDone = false;
+    m_handle->takeLastError();
     // The connect resolves the broker's name and waits for its TCP handshake (and TLS's): off the
     // event loop. Nothing else touches the handle until it is done.
     std::thread([handle = m_handle, host = m_options.host.toUtf8(), port = m_options.port,
@@ -131,6 +158,9 @@ void MqttClient::onConnectDone(int result, const QString& reason)
     m_connecting = false;
     m_housekeeping.start(1000);
     if (result != MOSQ_ERR_SUCCESS) {
+        // A broker whose certificate is not trusted will not be trusted a second later either.
+        if (result == MOSQ_ERR_TLS)
+            m_retryMs = LastRetryMs;
         lost(reason);
         return;
     }

@@ -42,10 +42,7 @@ QString portState(const QString& what)
 MqttPublisher::MqttPublisher(const MqttSettings& settings, Station& station, MainView& view,
                              const Clock& clock, QObject* parent)
     : QObject(parent), m_settings(settings), m_view(view), m_clock(clock),
-      m_client(MqttClient::Options{settings.host, settings.port, settings.clientId, settings.user,
-                                   settings.password, settings.caFile, settings.tls,
-                                   settings.keepAliveSeconds,
-                                   settings.prefix + QStringLiteral("/status"), "offline"})
+      m_client(clientOptions(settings))
 {
     connect(&station, &Station::readingTaken, this, &MqttPublisher::onReading);
     connect(&station, &Station::blockDone, this, [this](const BlockSummary& block) {
@@ -69,6 +66,20 @@ MqttPublisher::MqttPublisher(const MqttSettings& settings, Station& station, Mai
 }
 
 MqttPublisher::~MqttPublisher() = default;
+
+MqttClient::Options MqttPublisher::clientOptions(const MqttSettings& settings)
+{
+    return {settings.host,
+            settings.port,
+            settings.clientId,
+            settings.user,
+            settings.password,
+            settings.caFile,
+            settings.tls,
+            settings.keepAliveSeconds,
+            settings.prefix + QStringLiteral("/status"),
+            "offline"};
+}
 
 void MqttPublisher::start()
 {

@@ -28,6 +28,8 @@ public:
     // The station ends: "offline" in place of the will.
     void stop();
 
+    // The connection that the settings describe, with the station's will.
+    static MqttClient::Options clientOptions(const MqttSettings& settings);
     static QByteArray reportMessage(const BlockSummary& block, const QDateTime& at);
     static QByteArray readingMessage(double temperature, double humidity, const QDateTime& at);
     static QByteArray portMessage(const QString& state, const QString& text, const QDateTime& at);

@@ -8,11 +8,14 @@
 // that the station publishes to.
 class Broker {
 public:
-    // With a user, only that user with that password may log in.
-    explicit Broker(const QString& user = {}, const QString& password = {});
+    // With a user, only that user with that password may log in, the subscriber too. With TLS,
+    // from a certificate authority made for this broker alone.
+    explicit Broker(const QString& user = {}, const QString& password = {}, bool tls = false);
     ~Broker();
 
     static bool available();
+    // What signed the broker's certificate, with TLS.
+    QString caFile() const { return m_dir.filePath(QStringLiteral("ca.crt")); }
     // Starts it, on the same port as before where it ran already; true once it listens.
     bool start();
     void stop();
@@ -22,7 +25,10 @@ public:
     QStringList receive(const QString& filter, int count, int timeoutSeconds = 20) const;
 
 private:
+    bool makeCertificates();
+
     QTemporaryDir m_dir;
     QProcess m_process;
     int m_port = 0;
+    QStringList m_subscriberLogin;
 };
