@@ -813,10 +813,15 @@ void TestEndToEnd::publishesToTheBroker()
     QVERIFY(pty.isValid());
     m_moreArguments = {"--mqtt",
                        QStringLiteral("mqtt://127.0.0.1:%1/kora/test").arg(broker.port())};
+    const auto firstReading = broker.subscribe("kora/test/reading", 1);
     startKora(pty.deviceName(), false, true);
     QTRY_VERIFY_WITH_TIMEOUT(holds(m_kora.processId(), pty.deviceName()), Patience);
     const QByteArray bytes = sendUntilReport(pty, "1=22.5deg2=45\r\n", 301, "report");
     QVERIFY2(isReport(bytes, "000/000g000t073r000p000P000h45b000000w"), bytes.constData());
+    const QStringList reading = Broker::received(*firstReading);
+    QCOMPARE(reading.size(), 1);
+    QCOMPARE(QJsonDocument::fromJson(reading[0].section(u' ', 1).toUtf8())["humidity"].toDouble(),
+             45.0);
 
     const auto retained = [&broker](const QString& topic) {
         const QStringList messages = broker.receive(topic, 1);
@@ -839,6 +844,23 @@ void TestEndToEnd::publishesToTheBroker()
     QCOMPARE(temperature["device_class"].toString(), QStringLiteral("temperature"));
     QCOMPARE(temperature["unit_of_measurement"].toString(), QStringLiteral("°C"));
     QCOMPARE(temperature["availability_topic"].toString(), QStringLiteral("kora/test/status"));
+
+    // The broker goes away for a whole block: the report is written as ever, and the broker
+    // hears it once it is back.
+    broker.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(logLines().filter(" MQTT broker ").size() == 2, Patience);
+    QFile::remove(m_dir.filePath("report/wxnow.txt"));
+    // The first block's last lines may have gone on after its report: they are this block's.
+    const QByteArray meanwhile = sendUntilReport(pty, "1=23.5deg2=50\r\n", 290, "report");
+    QVERIFY2(isReport(meanwhile, "000/000g000t074r000p000P000h50b000000w"), meanwhile.constData());
+    QVERIFY(broker.start());
+    QTRY_COMPARE_WITH_TIMEOUT(
+        retained("kora/test/report")["humidity"].toObject()["high"].toDouble(), 50.0, Patience);
+    const QStringList told = logLines().filter(" MQTT broker ");
+    QCOMPARE(told.size(), 3);
+    QVERIFY2(told[1].contains(" unreachable"), qPrintable(told[1]));
+    QVERIFY2(told[2].contains(" readings taken while it was away were not sent"),
+             qPrintable(told[2]));
 
     // Killed without a word, the station is told offline by the broker, from its will.
     m_kora.kill();

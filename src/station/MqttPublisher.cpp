@@ -50,11 +50,15 @@ MqttPublisher::MqttPublisher(const MqttSettings& settings, Station& station, Mai
     });
     connect(&station, &Station::portNoticed, this, &MqttPublisher::onPortNoticed);
     connect(&m_client, &MqttClient::connected, this, [this] {
+        QString unsent;
+        if (m_unsentReadings > 0)
+            unsent = QStringLiteral("; %1 readings taken while it was away were not sent")
+                         .arg(std::exchange(m_unsentReadings, 0));
         tell(QStringLiteral("connected"),
-             QStringLiteral("MQTT broker %1:%2 connected; publishing under %3")
+             QStringLiteral("MQTT broker %1:%2 connected; publishing under %3%4")
                  .arg(m_settings.host)
                  .arg(m_settings.port)
-                 .arg(m_settings.prefix));
+                 .arg(m_settings.prefix, unsent));
     });
     connect(&m_client, &MqttClient::unreachable, this, [this](const QString& reason) {
         tell(QStringLiteral("unreachable"),
@@ -103,8 +107,12 @@ void MqttPublisher::onReading(double temperature, double humidity)
 {
     // The first reading once connected goes out at once; those before it could not.
     const qint64 now = m_clock.monotonicMs();
-    if (!m_client.isConnected() ||
-        (m_lastReadingMs >= 0 && now - m_lastReadingMs < m_settings.readingEverySeconds * 1000LL))
+    if (!m_client.isConnected()) {
+        // Old readings are worth nothing to a broker that comes back: the next one goes.
+        ++m_unsentReadings;
+        return;
+    }
+    if (m_lastReadingMs >= 0 && now - m_lastReadingMs < m_settings.readingEverySeconds * 1000LL)
         return;
     m_lastReadingMs = now;
     m_client.publish(topic("reading"), readingMessage(temperature, humidity, m_clock.now()), false);

@@ -48,4 +48,5 @@ private:
     const Clock& m_clock;
     MqttClient m_client;
     qint64 m_lastReadingMs = -1;
+    int m_unsentReadings = 0;
 };

@@ -121,12 +121,31 @@ void Broker::stop()
 
 QStringList Broker::receive(const QString& filter, int count, int timeoutSeconds) const
 {
-    QProcess subscriber;
-    subscriber.start(QStringLiteral("mosquitto_sub"),
-                     QStringList{"-h", "127.0.0.1", "-p", QString::number(m_port), "-v", "-t",
-                                 filter, "-C", QString::number(count), "-W",
-                                 QString::number(timeoutSeconds)} +
-                         m_subscriberLogin);
+    const std::unique_ptr<QProcess> subscriber = subscribe(filter, count, timeoutSeconds);
+    return received(*subscriber, timeoutSeconds);
+}
+
+std::unique_ptr<QProcess> Broker::subscribe(const QString& filter, int count,
+                                            int timeoutSeconds) const
+{
+    auto subscriber = std::make_unique<QProcess>();
+    // Line-buffered, so that its debug lines come as they are said.
+    subscriber->start(QStringLiteral("stdbuf"),
+                      QStringList{"-oL", "mosquitto_sub", "-h", "127.0.0.1", "-p",
+                                  QString::number(m_port), "-v", "-t", filter, "-C",
+                                  QString::number(count), "-W", QString::number(timeoutSeconds),
+                                  "-d"} +
+                          m_subscriberLogin);
+    // Its debug lines tell when the broker has taken the subscription: from then on, nothing
+    // published is missed.
+    QByteArray said;
+    while (!said.contains("Subscribed (mid") && subscriber->waitForReadyRead(10000))
+        said += subscriber->peek(subscriber->bytesAvailable());
+    return subscriber;
+}
+
+QStringList Broker::received(QProcess& subscriber, int timeoutSeconds)
+{
     // The program under test goes on meanwhile: what it sends is what is received.
     const QDeadlineTimer deadline((timeoutSeconds + 5) * 1000);
     while (!subscriber.waitForFinished(20) && subscriber.state() != QProcess::NotRunning &&
@@ -136,5 +155,10 @@ QStringList Broker::receive(const QString& filter, int count, int timeoutSeconds
         subscriber.kill();
         subscriber.waitForFinished();
     }
-    return QString::fromUtf8(subscriber.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    QStringList messages;
+    for (const QString& line :
+         QString::fromUtf8(subscriber.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts))
+        if (!line.startsWith(u"Client ") && !line.startsWith(u"Subscribed (mid"))
+            messages.append(line);
+    return messages;
 }

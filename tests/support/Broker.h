@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <memory>
+
 // Debian's mosquitto on a free loopback port, with a configuration of its own: the real broker
 // that the station publishes to.
 class Broker {
@@ -23,6 +25,10 @@ public:
     // What a subscriber to the topic filter receives, "topic payload" a line: count messages,
     // retained ones included, or what came within the time.
     QStringList receive(const QString& filter, int count, int timeoutSeconds = 20) const;
+    // A subscriber that listens while the test goes on; received() then says what it got.
+    std::unique_ptr<QProcess> subscribe(const QString& filter, int count,
+                                        int timeoutSeconds = 20) const;
+    static QStringList received(QProcess& subscriber, int timeoutSeconds = 20);
 
 private:
     bool makeCertificates();
