@@ -96,12 +96,9 @@ MqttClient::MqttClient(Options options, QObject* parent)
         if (m_connecting) {
             if (m_handle->connectDone.load()) {
                 const int result = m_handle->connectResult;
-                QString reason = result == MOSQ_ERR_ERRNO
-                                     ? QString::fromLocal8Bit(strerror(m_handle->connectErrno))
-                                     : errorText(result);
-                if (const QString detail = m_handle->takeLastError(); !detail.isEmpty())
-                    reason += QStringLiteral(" (%1)").arg(detail);
-                onConnectDone(result, reason);
+                onConnectDone(result, result == MOSQ_ERR_ERRNO
+                                          ? QString::fromLocal8Bit(strerror(m_handle->connectErrno))
+                                          : errorText(result));
             }
             return;
         }
@@ -109,7 +106,7 @@ MqttClient::MqttClient(Options options, QObject* parent)
             return;
         const int result = mosquitto_loop_misc(m_handle->mosq);
         if (result != MOSQ_ERR_SUCCESS)
-            lost(errorText(result));
+            failed(result, errorText(result));
         else
             updateWriteWatch();
     });
@@ -158,10 +155,7 @@ void MqttClient::onConnectDone(int result, const QString& reason)
     m_connecting = false;
     m_housekeeping.start(1000);
     if (result != MOSQ_ERR_SUCCESS) {
-        // A broker whose certificate is not trusted will not be trusted a second later either.
-        if (result == MOSQ_ERR_TLS)
-            m_retryMs = LastRetryMs;
-        lost(reason);
+        failed(result, reason);
         return;
     }
     // Connected at TCP level; the broker's answer (CONNACK) comes through the socket.
@@ -236,10 +230,21 @@ void MqttClient::serviceSocket(bool read, bool write)
     // A connection closed by the broker, or refused above, leaves no socket to watch.
     if (result != MOSQ_ERR_SUCCESS) {
         if (!m_retryTimer.isActive())
-            lost(errorText(result));
+            failed(result, errorText(result));
         return;
     }
     updateWriteWatch();
+}
+
+void MqttClient::failed(int result, QString reason)
+{
+    // The TLS handshake ends in the connect or, where it waits for the broker, on the socket.
+    if (const QString detail = m_handle->takeLastError(); !detail.isEmpty())
+        reason += QStringLiteral(" (%1)").arg(detail);
+    // A broker whose certificate is not trusted will not be trusted a second later either.
+    if (result == MOSQ_ERR_TLS)
+        m_retryMs = LastRetryMs;
+    lost(reason);
 }
 
 void MqttClient::lost(const QString& reason)

@@ -64,6 +64,8 @@ private:
     void onConnectDone(int result, const QString& reason);
     void onConnack(int code);
     void serviceSocket(bool read, bool write);
+    // A libmosquitto error: told with what its log said, if anything.
+    void failed(int result, QString reason);
     void lost(const QString& reason);
     void watchSocket();
     // Now, where no notifier's signal is under way; else once the event loop has them back.
