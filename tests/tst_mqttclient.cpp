@@ -4,6 +4,8 @@
 #include "station/MqttPublisher.h"
 #include "station/MqttSettings.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -76,6 +78,37 @@ private slots:
         QTEST(settings.prefix, "prefix");
         // The same station at the same broker is the same client, from one start to the next.
         QVERIFY(settings.clientId.startsWith(QStringLiteral("kora-shack_pi")));
+    }
+
+    // Home Assistant's configs from the settings; turned off, the same topics with empty
+    // messages, so that the entities it found go away.
+    void discovery()
+    {
+        TestSettings settings;
+        settings->SaveSetting("MQTT", "Url", "mqtt://broker/club/north");
+        MqttSettings on;
+        QCOMPARE(on.load(*settings, {}, {}, QStringLiteral("pi")), QString());
+        settings->SaveSetting("MQTT", "Discovery", "False");
+        settings->SaveSetting("MQTT", "DiscoveryPrefix", "ha");
+        MqttSettings off;
+        QCOMPARE(off.load(*settings, {}, {}, QStringLiteral("pi")), QString());
+        QVERIFY(on.discovery && !off.discovery);
+
+        const auto configs = MqttPublisher::discoveryMessages(on, false);
+        const auto removals = MqttPublisher::discoveryMessages(off, true);
+        QCOMPARE(configs.size(), 7);
+        QCOMPARE(removals.size(), configs.size());
+        QSet<QString> uniqueIds;
+        for (int i = 0; i < configs.size(); ++i) {
+            QCOMPARE(removals[i].first, QString(configs[i].first).replace("homeassistant/", "ha/"));
+            QVERIFY(removals[i].second.isEmpty());
+            const QJsonObject config = QJsonDocument::fromJson(configs[i].second).object();
+            QCOMPARE(config["availability_topic"].toString(), QStringLiteral("club/north/status"));
+            QCOMPARE(config["device"].toObject()["name"].toString(), QStringLiteral("KORA"));
+            uniqueIds.insert(config["unique_id"].toString());
+        }
+        QCOMPARE(uniqueIds.size(), configs.size());
+        QVERIFY(configs.last().first.startsWith("homeassistant/binary_sensor/"));
     }
 
     void retainedMessagesOutliveTheBroker()
