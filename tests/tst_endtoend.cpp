@@ -859,7 +859,7 @@ void TestEndToEnd::publishesToTheBroker()
     const QStringList told = logLines().filter(" MQTT broker ");
     QCOMPARE(told.size(), 3);
     QVERIFY2(told[1].contains(" unreachable"), qPrintable(told[1]));
-    QVERIFY2(told[2].contains(" readings taken while it was away were not sent"),
+    QVERIFY2(told[2].contains(" readings taken meanwhile were not sent"),
              qPrintable(told[2]));
 
     // Killed without a word, the station is told offline by the broker, from its will.

@@ -52,7 +52,7 @@ MqttPublisher::MqttPublisher(const MqttSettings& settings, Station& station, Mai
     connect(&m_client, &MqttClient::connected, this, [this] {
         QString unsent;
         if (m_unsentReadings > 0)
-            unsent = QStringLiteral("; %1 readings taken while it was away were not sent")
+            unsent = QStringLiteral("; %1 readings taken meanwhile were not sent")
                          .arg(std::exchange(m_unsentReadings, 0));
         tell(QStringLiteral("connected"),
              QStringLiteral("MQTT broker %1:%2 connected; publishing under %3%4")
