@@ -1,5 +1,10 @@
 #include "CommandLine.h"
 
+#ifdef KORA_HAVE_WEB
+#include "station/WebServer.h"
+
+#include <sys/socket.h>
+#endif
 #ifdef KORA_HAVE_MQTT
 #include "station/MqttSettings.h"
 #endif
@@ -124,6 +129,14 @@ CommandLine CommandLine::parse(const QStringList& arguments, Face face)
         QStringLiteral("file"));
     parser.addOptions({mqtt, mqttPasswordFile});
 #endif
+#ifdef KORA_HAVE_WEB
+    const QCommandLineOption listen(
+        QStringLiteral("listen"),
+        QStringLiteral("Serves the station's web page on <address>:<port>, such as "
+                       "127.0.0.1:8273, in place of Listen in [Web] of the settings."),
+        QStringLiteral("address:port"));
+    parser.addOption(listen);
+#endif
     if (face == Face::Window)
         parser.addOption(headless);
 
@@ -213,6 +226,18 @@ CommandLine CommandLine::parse(const QStringList& arguments, Face face)
             line.text = QStringLiteral("--mqtt: ") + problem + u'.';
             return line;
         }
+    }
+#endif
+#ifdef KORA_HAVE_WEB
+    line.listen = parser.value(listen);
+    sockaddr_storage address{};
+    unsigned length = 0;
+    if (parser.isSet(listen) && !WebServer::parseAddress(line.listen, address, length)) {
+        line.outcome = Outcome::Error;
+        line.text = QStringLiteral("--listen: %1 is no address and port, such as 127.0.0.1:8273 "
+                                   "or [::]:8273.")
+                        .arg(line.listen);
+        return line;
     }
 #endif
     if (line.headless && !qtOptions.isEmpty()) {

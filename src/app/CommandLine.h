@@ -20,6 +20,8 @@ struct CommandLine {
     // The MQTT broker's address in place of the settings' one, and the file of its password.
     QString mqttUrl;
     QString mqttPasswordFile;
+    // The address of the station's web page, in place of the settings' one.
+    QString listen;
     // The text to print for Help and Version; for Error, the one-line message.
     QString text;
     QString usage;

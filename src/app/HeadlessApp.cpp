@@ -14,6 +14,9 @@
 #ifdef KORA_HAVE_MQTT
 #include "station/MqttPublisher.h"
 #endif
+#ifdef KORA_HAVE_WEB
+#include "station/StationSite.h"
+#endif
 
 void LogView::setLabelText(Label label, const QString& text)
 {
@@ -86,12 +89,13 @@ int HeadlessApp::run(int argc, char* argv[], const CommandLine& line)
     QCoreApplication app(argc, argv);
     Log::takeQtMessages();
     HeadlessApp kora(line.reportFolder, line.archiveFolder, line.verbose);
-    if (!kora.start(line.mqttUrl, line.mqttPasswordFile))
+    if (!kora.start(line.mqttUrl, line.mqttPasswordFile, line.listen))
         return kora.exitStatus();
     return kora.exitStatus(app.exec());
 }
 
-bool HeadlessApp::start(const QString& mqttUrl, const QString& mqttPasswordFile)
+bool HeadlessApp::start(const QString& mqttUrl, const QString& mqttPasswordFile,
+                        const QString& listen)
 {
     if (const QString problem = storedPortProblem(); !problem.isEmpty()) {
         Log::line(problem);
@@ -112,6 +116,12 @@ bool HeadlessApp::start(const QString& mqttUrl, const QString& mqttPasswordFile)
 #else
     Q_UNUSED(mqttUrl)
     Q_UNUSED(mqttPasswordFile)
+#endif
+#ifdef KORA_HAVE_WEB
+    QString told;
+    m_site = StationSite::open(listen, m_settings, m_station, m_view, m_clock, told);
+#else
+    Q_UNUSED(listen)
 #endif
     return UnhandledError::guard([this] { m_station.openStoredPort(); }) && m_exitStatus == 0;
 }

@@ -12,6 +12,7 @@
 #include <memory>
 
 class MqttPublisher;
+class StationSite;
 class StopSignals;
 struct CommandLine;
 
@@ -57,9 +58,10 @@ public:
     // The whole program without a screen, as its command line asks; its exit status.
     static int run(int argc, char* argv[], const CommandLine& line);
 
-    // Opens the port, and publishes to the MQTT broker where one is set. False when the program
-    // is to end already, with exitStatus().
-    bool start(const QString& mqttUrl = {}, const QString& mqttPasswordFile = {});
+    // Opens the port, publishes to the MQTT broker and serves the web page where they are set.
+    // False when the program is to end already, with exitStatus().
+    bool start(const QString& mqttUrl = {}, const QString& mqttPasswordFile = {},
+               const QString& listen = {});
     int exitStatus(int eventLoopStatus = 0) const
     {
         return m_exitStatus != 0 ? m_exitStatus : eventLoopStatus;
@@ -79,5 +81,8 @@ private:
     std::unique_ptr<StopSignals> m_stopSignals;
 #ifdef KORA_HAVE_MQTT
     std::unique_ptr<MqttPublisher> m_publisher;
+#endif
+#ifdef KORA_HAVE_WEB
+    std::unique_ptr<StationSite> m_site;
 #endif
 };

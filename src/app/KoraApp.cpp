@@ -10,6 +10,10 @@
 #ifdef KORA_HAVE_MQTT
 #include "station/MqttPublisher.h"
 #endif
+#ifdef KORA_HAVE_WEB
+#include "station/Log.h"
+#include "station/StationSite.h"
+#endif
 
 KoraApp::KoraApp(const QString& reportFolder, const QString& archiveFolder)
     : m_port([this](int n) { return PortDevice::forPort(n, m_settings); }),
@@ -42,7 +46,7 @@ KoraApp::~KoraApp()
 #endif
 }
 
-bool KoraApp::start(const QString& mqttUrl, const QString& mqttPasswordFile)
+bool KoraApp::start(const QString& mqttUrl, const QString& mqttPasswordFile, const QString& listen)
 {
 #ifdef KORA_HAVE_MQTT
     MqttSettings mqtt;
@@ -60,6 +64,14 @@ bool KoraApp::start(const QString& mqttUrl, const QString& mqttPasswordFile)
 #else
     Q_UNUSED(mqttUrl)
     Q_UNUSED(mqttPasswordFile)
+#endif
+#ifdef KORA_HAVE_WEB
+    QString told;
+    m_site = StationSite::open(listen, m_settings, m_frmMain.station(), m_frmMain, m_clock, told);
+    if (!told.isEmpty())
+        Log::line(told);
+#else
+    Q_UNUSED(listen)
 #endif
     if (!UnhandledError::guard([this] { m_frmMain.load(); }) || m_failed)
         return false;

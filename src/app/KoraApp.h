@@ -10,6 +10,7 @@
 #include <memory>
 
 class MqttPublisher;
+class StationSite;
 class StopSignals;
 
 // The running program: its state, settings, port and main window, wired together.
@@ -23,7 +24,8 @@ public:
     // Loads and shows the main window, and publishes to the MQTT broker where one is set. False
     // when start-up failed; the error has been reported and the program should end with a
     // non-zero status.
-    bool start(const QString& mqttUrl = {}, const QString& mqttPasswordFile = {});
+    bool start(const QString& mqttUrl = {}, const QString& mqttPasswordFile = {},
+               const QString& listen = {});
     // Runs the event loop, unless a signal ended the program already during start-up; non-zero
     // once an unhandled error has ended the program.
     int exec();
@@ -42,5 +44,8 @@ private:
     std::unique_ptr<StopSignals> m_stopSignals;
 #ifdef KORA_HAVE_MQTT
     std::unique_ptr<MqttPublisher> m_publisher;
+#endif
+#ifdef KORA_HAVE_WEB
+    std::unique_ptr<StationSite> m_site;
 #endif
 };

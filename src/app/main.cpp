@@ -49,7 +49,7 @@ int main(int argc, char* argv[])
     QApplication app(qtArgc, qtArgv.data());
     Fonts::addBundled(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
     KoraApp kora(line.reportFolder, line.archiveFolder);
-    if (!kora.start(line.mqttUrl, line.mqttPasswordFile))
+    if (!kora.start(line.mqttUrl, line.mqttPasswordFile, line.listen))
         return 1;
     return kora.exec();
 }

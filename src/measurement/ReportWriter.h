@@ -53,6 +53,7 @@ public:
 
     // The folder the report goes to; the working folder unless set.
     void setFolder(const QString& folder) { m_folder = folder; }
+    QString folder() const { return m_folder; }
 
     // Rewrites the report as a whole: a reader sees the old report or the new one, never a
     // part. A report that cannot be written is shown in the status line and the program goes on.

@@ -27,6 +27,10 @@ inline const QString MqttDiscoveryPrefix = QStringLiteral("DiscoveryPrefix");
 inline const QString MqttReadingEvery = QStringLiteral("ReadingEvery");
 inline const QString MqttKeepAlive = QStringLiteral("KeepAlive");
 
+// The address the station's web page listens on, ADDRESS:PORT; none unless set.
+inline const QString WebSection = QStringLiteral("Web");
+inline const QString WebListen = QStringLiteral("Listen");
+
 // Optional map from port number to device, e.g. Com1=/dev/ttyUSB0.
 inline const QString PortsSection = QStringLiteral("Ports");
 inline QString portKey(int port)

@@ -2,6 +2,7 @@
 
 #include "Log.h"
 #include "Station.h"
+#include "StationJson.h"
 #include "common/Version.h"
 #include "measurement/Conditioning.h"
 #include "measurement/MainView.h"
@@ -11,33 +12,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-namespace {
-// One decimal, as the window shows a reading: 21.5, never 21,5 nor 21.499999.
-QJsonValue rounded(double value)
-{
-    return std::round(value * 10.0) / 10.0;
-}
-
-QString isoTime(const QDateTime& at)
-{
-    return at.toOffsetFromUtc(at.offsetFromUtc()).toString(Qt::ISODate);
-}
-
-QByteArray compact(const QJsonObject& object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
-// The port's state as a home-automation system takes it.
-QString portState(const QString& what)
-{
-    if (what == u"lost" || what == u"failing")
-        return QStringLiteral("lost");
-    if (what == u"silent" || what == u"missing")
-        return what;
-    return QStringLiteral("reading");
-}
-} // namespace
+using StationJson::compact;
+using StationJson::portState;
 
 MqttPublisher::MqttPublisher(const MqttSettings& settings, Station& station, MainView& view,
                              const Clock& clock, QObject* parent)
@@ -132,27 +108,18 @@ void MqttPublisher::tell(const QString& what, const QString& whole)
 
 QByteArray MqttPublisher::reportMessage(const BlockSummary& block, const QDateTime& at)
 {
-    return compact({{"time", isoTime(at)},
-                    {"temperature", QJsonObject{{"average", rounded(block.temperatureAverage)},
-                                                {"low", rounded(block.temperatureLow)},
-                                                {"high", rounded(block.temperatureHigh)}}},
-                    {"humidity", QJsonObject{{"average", rounded(block.humidityAverage)},
-                                             {"low", rounded(block.humidityLow)},
-                                             {"high", rounded(block.humidityHigh)}}},
-                    {"count", block.readings}});
+    return compact(StationJson::block(block, at));
 }
 
 QByteArray MqttPublisher::readingMessage(double temperature, double humidity, const QDateTime& at)
 {
-    return compact({{"time", isoTime(at)},
-                    {"temperature", rounded(temperature)},
-                    {"humidity", rounded(humidity)}});
+    return compact(StationJson::reading(temperature, humidity, at));
 }
 
 QByteArray MqttPublisher::portMessage(const QString& state, const QString& text,
                                       const QDateTime& at)
 {
-    return compact({{"time", isoTime(at)}, {"state", state}, {"text", text}});
+    return compact(StationJson::port(state, text, at));
 }
 
 QList<QPair<QString, QByteArray>> MqttPublisher::discoveryMessages(const MqttSettings& settings,

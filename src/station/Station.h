@@ -34,6 +34,7 @@ public:
 
     // The folder that receives wxnow.txt: the beacon software's. The working folder by default.
     void setReportFolder(const QString& folder) { m_reportWriter.setFolder(folder); }
+    QString reportFolder() const { return m_reportWriter.folder(); }
     // The folder of the archive; none is kept until it is set.
     void setArchiveFolder(const QString& folder) { m_archive.setFolder(folder); }
     QString archiveFolder() const { return m_archive.folder(); }

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+
+struct BlockSummary;
+
+// The station's state as JSON, alike for a broker and for a browser: numbers with a point and one
+// decimal whatever the locale, times in ISO 8601 with their offset.
+namespace StationJson {
+QString isoTime(const QDateTime& at);
+QJsonObject block(const BlockSummary& block, const QDateTime& at);
+QJsonObject reading(double temperature, double humidity, const QDateTime& at);
+QJsonObject port(const QString& state, const QString& text, const QDateTime& at);
+// What became of the port ("lost", "silent", "back", ...) as a home-automation system or a page
+// takes it: reading, lost, silent or missing.
+QString portState(const QString& what);
+QByteArray compact(const QJsonObject& object);
+} // namespace StationJson

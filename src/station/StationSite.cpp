@@ -1,0 +1,318 @@
+#include "StationSite.h"
+
+#include "Station.h"
+#include "StationJson.h"
+#include "measurement/Conditioning.h"
+#include "measurement/MainView.h"
+#include "measurement/ReportWriter.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRegularExpression>
+
+namespace {
+const QRegularExpression& monthFile()
+{
+    static const QRegularExpression pattern(QStringLiteral("^kora-\\d{4}-\\d{2}\\.csv$"));
+    return pattern;
+}
+
+WebServer::Reply text(int status, const QByteArray& body)
+{
+    WebServer::Reply reply;
+    reply.status = status;
+    reply.body = body;
+    return reply;
+}
+
+QByteArray html(const QString& text)
+{
+    return text.toHtmlEscaped().toUtf8();
+}
+
+// What style.css and page.js are: the page's own, so that its policy allows nothing inline.
+const char Style[] = R"(:root { color-scheme: light dark; font-family: system-ui, sans-serif; }
+body { margin: 0 auto; max-width: 48rem; padding: 0.5rem 1rem; line-height: 1.4; }
+h1 { font-size: 1.5rem; margin: 0.5rem 0; }
+h2 { font-size: 1.1rem; margin: 1rem 0 0.25rem; }
+#status { margin: 0; padding: 0.25rem 0.5rem; border-left: 0.25rem solid #888; }
+.now { display: flex; flex-wrap: wrap; gap: 0.5rem 2rem; margin: 0; }
+.now div { min-width: 9rem; }
+.now dt { font-size: 0.9rem; }
+.now dd { margin: 0; font-size: 2rem; font-variant-numeric: tabular-nums; }
+table { border-collapse: collapse; }
+th, td { padding: 0.15rem 0.75rem 0.15rem 0; text-align: right; }
+th[scope=row] { text-align: left; }
+pre { overflow-x: auto; }
+a:focus, a:hover { outline: 2px solid; }
+)";
+
+const char Script[] = R"("use strict";
+// Keeps the page live: each change of the station comes as an event "now" with /api/now's JSON.
+(function () {
+  const lang = document.documentElement.lang || "en";
+  const formats = {};
+  function number(value, decimals) {
+    if (typeof value !== "number") return "–";
+    const key = String(decimals);
+    formats[key] = formats[key] || new Intl.NumberFormat(lang,
+      { minimumFractionDigits: decimals, maximumFractionDigits: decimals });
+    return formats[key].format(value);
+  }
+  function set(id, text) {
+    const element = document.getElementById(id);
+    if (element && element.textContent !== text) element.textContent = text;
+  }
+  function time(id, iso) {
+    const element = document.getElementById(id);
+    if (!element || !iso) return;
+    element.dateTime = iso;
+    element.textContent = new Date(iso).toLocaleString(lang);
+  }
+  function show(now) {
+    const reading = now.reading || {};
+    set("temperature", number(reading.temperature, 1));
+    set("humidity", number(reading.humidity, 0));
+    time("reading-time", reading.time);
+    const block = now.block || {};
+    for (const quantity of ["temperature", "humidity"]) {
+      const values = block[quantity] || {};
+      for (const which of ["average", "low", "high"])
+        set(quantity + "-" + which, number(values[which], 1));
+    }
+    set("block-count", number(block.count, 0));
+    time("block-time", block.time);
+    set("status", now.status || "");
+    set("report", (now.report || []).join("\n"));
+  }
+  if (!window.EventSource) return;
+  const events = new EventSource("/events");
+  events.addEventListener("now", function (event) { show(JSON.parse(event.data)); });
+})();
+)";
+} // namespace
+
+StationSite::StationSite(Station& station, MainView& view, const Clock& clock, QObject* parent)
+    : QObject(parent), m_station(station), m_view(view), m_clock(clock),
+      m_server([this](const WebServer::Request& request) { return reply(request); })
+{
+    connect(&station, &Station::readingTaken, this, [this](double temperature, double humidity) {
+        m_reading = StationJson::reading(temperature, humidity, m_clock.now());
+        changed();
+    });
+    connect(&station, &Station::blockDone, this, [this](const BlockSummary& block) {
+        m_block = StationJson::block(block, m_clock.now());
+        changed();
+    });
+    connect(&station, &Station::portNoticed, this,
+            [this](const QString& what, const QString& shown) {
+                m_port = StationJson::port(StationJson::portState(what), shown, m_clock.now());
+                changed();
+            });
+}
+
+std::unique_ptr<StationSite> StationSite::open(const QString& address,
+                                               const SettingsStore& settings, Station& station,
+                                               MainView& view, const Clock& clock, QString& told)
+{
+    const QString where =
+        address.isEmpty()
+            ? settings.GetSetting(SettingsKeys::WebSection, SettingsKeys::WebListen, {}).trimmed()
+            : address;
+    if (where.isEmpty())
+        return nullptr;
+    auto site = std::make_unique<StationSite>(station, view, clock);
+    const QString stamp = ReportWriter::statusStamp(clock.now()) + u' ';
+    if (const QString problem = site->listen(where); !problem.isEmpty()) {
+        told = stamp + QStringLiteral("Web page: ") + problem +
+               QStringLiteral("; the station goes on without it");
+        view.showNotice(stamp + QStringLiteral("Web page off"), told);
+        return nullptr;
+    }
+    told = stamp + QStringLiteral("Web page on http://%1/").arg(where);
+    view.showNotice(told, told);
+    return site;
+}
+
+void StationSite::changed()
+{
+    if (m_server.streams() > 0)
+        m_server.broadcast("event: now\ndata: " + StationJson::compact(now()) + "\n\n");
+}
+
+QByteArray StationSite::reportBytes() const
+{
+    QFile report(QDir(m_station.reportFolder()).filePath(ReportWriter::FileName));
+    return report.open(QIODevice::ReadOnly) ? report.read(4096) : QByteArray();
+}
+
+QJsonObject StationSite::now() const
+{
+    QJsonArray report;
+    for (const QByteArray& line : reportBytes().split('\n'))
+        if (!line.trimmed().isEmpty())
+            report.append(QString::fromLatin1(line.trimmed()));
+    QJsonObject now{{"status", m_view.labelText(MainView::Label::Status)},
+                    {"report", report},
+                    {"time", StationJson::isoTime(m_clock.now())}};
+    if (!m_reading.isEmpty())
+        now.insert("reading", m_reading);
+    if (!m_block.isEmpty())
+        now.insert("block", m_block);
+    if (!m_port.isEmpty())
+        now.insert("port", m_port);
+    return now;
+}
+
+QLocale StationSite::localeFor(const QByteArray& acceptLanguage)
+{
+    // "de-CH, de;q=0.9, en;q=0.8": the tags by their weight, the first of equals first.
+    QList<QPair<double, QString>> asked;
+    for (const QByteArray& part : acceptLanguage.split(',')) {
+        const QList<QByteArray> fields = part.trimmed().split(';');
+        const QString tag = QString::fromLatin1(fields.value(0).trimmed());
+        double weight = 1.0;
+        for (const QByteArray& field : fields.mid(1))
+            if (field.trimmed().startsWith("q="))
+                weight = field.trimmed().mid(2).toDouble();
+        if (!tag.isEmpty() && tag != u"*" && weight > 0)
+            asked.append({-weight, tag});
+    }
+    std::stable_sort(asked.begin(), asked.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [weight, tag] : asked) {
+        const QLocale locale(tag);
+        if (locale.language() != QLocale::C && locale.name() != u"C")
+            return locale;
+    }
+    return QLocale(QLocale::English, QLocale::UnitedStates);
+}
+
+WebServer::Reply StationSite::reply(const WebServer::Request& request) const
+{
+    const QByteArray& path = request.path;
+    // Encoded slashes, dots or ends are no part of any name here.
+    const QByteArray lower = path.toLower();
+    if (path.contains("..") || lower.contains("%00") || lower.contains("%2f") ||
+        lower.contains("%5c") || lower.contains("%2e") || path.contains('\\'))
+        return text(400, "Bad path.\n");
+
+    WebServer::Reply reply;
+    reply.headers.append({QByteArray("Cache-Control"), QByteArray("no-cache")});
+    if (path == "/") {
+        reply.contentType = "text/html; charset=utf-8";
+        reply.body = page(localeFor(request.header("Accept-Language")));
+    } else if (path == "/style.css") {
+        reply.contentType = "text/css; charset=utf-8";
+        reply.body = Style;
+    } else if (path == "/page.js") {
+        reply.contentType = "text/javascript; charset=utf-8";
+        reply.body = Script;
+    } else if (path == "/events") {
+        reply.contentType = "text/event-stream; charset=utf-8";
+        reply.body = "retry: 2000\n\nevent: now\ndata: " + StationJson::compact(now()) + "\n\n";
+        reply.stream = true;
+    } else if (path == "/api/now") {
+        reply.contentType = "application/json; charset=utf-8";
+        reply.body = StationJson::compact(now()) + '\n';
+        reply.headers.append({QByteArray("Access-Control-Allow-Origin"), QByteArray("*")});
+    } else if (path == "/wxnow.txt") {
+        reply.body = reportBytes();
+        if (reply.body.isEmpty())
+            return text(404, "No report has been written yet.\n");
+    } else if (path == "/archive/") {
+        reply.contentType = "text/html; charset=utf-8";
+        reply.body = archiveList();
+    } else if (path.startsWith("/archive/") &&
+               monthFile().match(QString::fromLatin1(path.mid(9))).hasMatch() &&
+               !m_station.archiveFolder().isEmpty()) {
+        QFile month(QDir(m_station.archiveFolder()).filePath(QString::fromLatin1(path.mid(9))));
+        if (!month.open(QIODevice::ReadOnly))
+            return text(404, "No such month in the archive.\n");
+        reply.contentType = "text/csv; charset=utf-8";
+        reply.body = month.readAll();
+    } else {
+        return text(404, "Nothing here.\n");
+    }
+    return reply;
+}
+
+QByteArray StationSite::archiveList() const
+{
+    QByteArray body = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+                      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+                      "<title>KORA archive</title><link rel=\"stylesheet\" href=\"/style.css\">"
+                      "</head><body><h1>KORA archive</h1><p><a href=\"/\">The station now</a></p>"
+                      "<ul>\n";
+    if (!m_station.archiveFolder().isEmpty()) {
+        const QStringList months = QDir(m_station.archiveFolder())
+                                       .entryList({QStringLiteral("kora-*.csv")}, QDir::Files,
+                                                  QDir::Name | QDir::Reversed);
+        for (const QString& month : months)
+            if (monthFile().match(month).hasMatch())
+                body +=
+                    "<li><a href=\"/archive/" + html(month) + "\">" + html(month) + "</a></li>\n";
+    }
+    return body + "</ul></body></html>\n";
+}
+
+QByteArray StationSite::page(const QLocale& locale) const
+{
+    const QJsonObject state = now();
+    const auto number = [&locale](const QJsonValue& value, int decimals) {
+        return value.isDouble() ? html(locale.toString(value.toDouble(), 'f', decimals))
+                                : QByteArray("–");
+    };
+    const auto time = [&locale](const QString& id, const QJsonValue& iso) {
+        const QDateTime at = QDateTime::fromString(iso.toString(), Qt::ISODate);
+        return "<time id=\"" + id.toUtf8() + "\" datetime=\"" + html(iso.toString()) + "\">" +
+               (at.isValid() ? html(locale.toString(at.toLocalTime(), QLocale::ShortFormat)) : "–") + "</time>";
+    };
+    const QJsonObject reading = state["reading"].toObject();
+    const QJsonObject block = state["block"].toObject();
+    QByteArray rows;
+    for (const char* quantity : {"temperature", "humidity"}) {
+        const QJsonObject values = block[quantity].toObject();
+        rows += "<tr><th scope=\"row\">" +
+                QByteArray(quantity[0] == 't' ? "Temperature, °C" : "Humidity, %") + "</th>";
+        for (const char* which : {"average", "low", "high"})
+            rows += "<td id=\"" + QByteArray(quantity) + '-' + which + "\">" +
+                    number(values[which], 1) + "</td>";
+        rows += "</tr>\n";
+    }
+    QStringList report;
+    for (const QJsonValue& line : state["report"].toArray())
+        report.append(line.toString());
+
+    return "<!DOCTYPE html>\n<html lang=\"" + html(locale.bcp47Name()) +
+           "\"><head><meta charset=\"utf-8\">"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+           "<title>KORA</title><link rel=\"stylesheet\" href=\"/style.css\">"
+           "<script src=\"/page.js\" defer></script></head>\n<body>\n"
+           "<header><h1>KORA</h1><p id=\"status\" role=\"status\" aria-live=\"polite\">" +
+           html(state["status"].toString()) +
+           "</p></header>\n<main>\n"
+           "<section aria-labelledby=\"now\"><h2 id=\"now\">Now</h2><dl class=\"now\">"
+           "<div><dt>Temperature, °C</dt><dd id=\"temperature\">" +
+           number(reading["temperature"], 1) +
+           "</dd></div><div><dt>Humidity, %</dt><dd id=\"humidity\">" +
+           number(reading["humidity"], 0) + "</dd></div></dl><p>Read " +
+           time("reading-time", reading["time"]) +
+           "</p></section>\n"
+           "<section aria-labelledby=\"block\"><h2 id=\"block\">Last block</h2>"
+           "<table><thead><tr><td></td><th scope=\"col\">Average</th><th scope=\"col\">Lowest"
+           "</th><th scope=\"col\">Highest</th></tr></thead><tbody>\n" +
+           rows + "</tbody></table><p><span id=\"block-count\">" + number(block["count"], 0) +
+           "</span> readings, averaged " + time("block-time", block["time"]) +
+           "</p></section>\n"
+           "<section aria-labelledby=\"report-heading\"><h2 id=\"report-heading\">Report</h2>"
+           "<pre id=\"report\">" +
+           html(report.join(u'\n')) +
+           "</pre><p><a href=\"/wxnow.txt\">wxnow.txt</a></p></section>\n"
+           "<nav><a href=\"/archive/\">Archive</a> · <a href=\"/api/now\">JSON</a></nav>\n"
+           "</main>\n</body></html>\n";
+}

@@ -1,0 +1,326 @@
+#include "WebServer.h"
+
+#include <microhttpd.h>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+// Every answer's own: no sniffing of types, nothing from elsewhere, no framing by other sites.
+constexpr const char* SecurityHeaders[][2] = {
+    {"X-Content-Type-Options", "nosniff"},
+    {"Content-Security-Policy", "default-src 'self'; base-uri 'none'; form-action 'none'; "
+                                "frame-ancestors 'none'"},
+    {"Referrer-Policy", "no-referrer"},
+};
+
+// The request line and headers as they came, near enough: names, values and their separators.
+MHD_Result addHeaderSize(void* total, MHD_ValueKind, const char* key, const char* value)
+{
+    *static_cast<size_t*>(total) += std::strlen(key) + (value ? std::strlen(value) : 0) + 4;
+    return MHD_YES;
+}
+
+// The path stays as it came: a %2F is no slash and a %00 no end, and the pages match names
+// exactly. Only the query's arguments are decoded.
+size_t keepEscaped(void*, MHD_Connection*, char* text)
+{
+    return std::strlen(text);
+}
+} // namespace
+
+// One reader of Server-Sent Events: what is to be sent to it, and whether it waits for more.
+struct WebServer::Stream {
+    WebServer* server = nullptr;
+    MHD_Connection* connection = nullptr;
+    QByteArray pending;
+    bool suspended = false;
+    bool ending = false;
+};
+
+struct WebServerCallbacks {
+    static MHD_Result request(void* self, MHD_Connection* connection, const char* url,
+                              const char* method, const char*, const char*, size_t* uploadSize,
+                              void** requestContext)
+    {
+        auto* server = static_cast<WebServer*>(self);
+        // The first call has the request line and headers; a body, if any, would follow.
+        if (*requestContext)
+            return *uploadSize == 0 ? MHD_YES : MHD_NO;
+        *requestContext = server;
+        if (auto watch = server->m_watches.find(connection); watch != server->m_watches.end())
+            watch->second.busy = true;
+
+        const WebServer::Request request(connection, method, url);
+        WebServer::Reply reply;
+        size_t headerBytes = std::strlen(method) + std::strlen(url) + 12;
+        MHD_get_connection_values(connection, MHD_HEADER_KIND, addHeaderSize, &headerBytes);
+        if (headerBytes > size_t(WebServer::HeaderLimit)) {
+            reply.status = MHD_HTTP_REQUEST_HEADER_FIELDS_TOO_LARGE;
+            reply.body = "Request line and headers are too long.\n";
+        } else if (request.method != "GET" && request.method != "HEAD") {
+            reply.status = MHD_HTTP_METHOD_NOT_ALLOWED;
+            reply.body = "Only GET and HEAD.\n";
+            reply.headers.append({QByteArray("Allow"), QByteArray("GET, HEAD")});
+        } else if ((!request.header(MHD_HTTP_HEADER_CONTENT_LENGTH).isEmpty() &&
+                    request.header(MHD_HTTP_HEADER_CONTENT_LENGTH) != "0") ||
+                   !request.header(MHD_HTTP_HEADER_TRANSFER_ENCODING).isEmpty()) {
+            reply.status = MHD_HTTP_CONTENT_TOO_LARGE;
+            reply.body = "No request here takes a body.\n";
+        } else {
+            reply = server->m_handler(request);
+            // A HEAD gets a stream's headers, and no stream.
+            if (request.method == "HEAD")
+                reply.stream = false;
+        }
+        return MHD_Result(server->answer(connection, reply));
+    }
+
+    static void completed(void* self, MHD_Connection* connection, void**,
+                          MHD_RequestTerminationCode)
+    {
+        // The next request on a kept connection has the same time as the first.
+        auto* server = static_cast<WebServer*>(self);
+        if (auto watch = server->m_watches.find(connection); watch != server->m_watches.end()) {
+            watch->second.busy = false;
+            watch->second.deadlineMs = server->m_clock.elapsed() + WebServer::RequestSeconds * 1000;
+        }
+    }
+
+    static void connectionNotice(void* self, MHD_Connection* connection, void**,
+                                 MHD_ConnectionNotificationCode what)
+    {
+        auto* server = static_cast<WebServer*>(self);
+        if (what == MHD_CONNECTION_NOTIFY_CLOSED) {
+            server->m_watches.erase(connection);
+            return;
+        }
+        WebServer::Watch watch;
+        if (const MHD_ConnectionInfo* info =
+                MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD))
+            watch.fd = info->connect_fd;
+        watch.deadlineMs = server->m_clock.elapsed() + WebServer::RequestSeconds * 1000;
+        server->m_watches[connection] = watch;
+    }
+
+    static ssize_t streamRead(void* data, uint64_t, char* buffer, size_t room)
+    {
+        auto* stream = static_cast<WebServer::Stream*>(data);
+        if (stream->pending.isEmpty()) {
+            if (stream->ending)
+                return MHD_CONTENT_READER_END_OF_STREAM;
+            // Nothing to say: the connection rests until broadcast() has more.
+            stream->suspended = true;
+            MHD_suspend_connection(stream->connection);
+            return 0;
+        }
+        const size_t length = std::min(room, size_t(stream->pending.size()));
+        std::memcpy(buffer, stream->pending.constData(), length);
+        stream->pending.remove(0, qsizetype(length));
+        return ssize_t(length);
+    }
+
+    static void streamGone(void* data)
+    {
+        auto* stream = static_cast<WebServer::Stream*>(data);
+        if (stream->server)
+            stream->server->m_streams.remove(stream);
+        delete stream;
+    }
+};
+
+QByteArray WebServer::Request::header(const char* name) const
+{
+    return QByteArray(MHD_lookup_connection_value(m_connection, MHD_HEADER_KIND, name));
+}
+
+QByteArray WebServer::Request::argument(const char* name) const
+{
+    return QByteArray(MHD_lookup_connection_value(m_connection, MHD_GET_ARGUMENT_KIND, name));
+}
+
+WebServer::WebServer(Handler handler, QObject* parent)
+    : QObject(parent), m_handler(std::move(handler))
+{
+    m_clock.start();
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &WebServer::run);
+    m_housekeeping.setInterval(1000);
+    connect(&m_housekeeping, &QTimer::timeout, this, [this] {
+        sweep();
+        run();
+    });
+}
+
+WebServer::~WebServer()
+{
+    stop();
+}
+
+bool WebServer::parseAddress(const QString& address, sockaddr_storage& into, unsigned& length)
+{
+    const qsizetype colon = address.lastIndexOf(u':');
+    if (colon < 0)
+        return false;
+    QString host = address.left(colon);
+    bool ok = false;
+    const int port = address.mid(colon + 1).toInt(&ok);
+    if (!ok || port < 0 || port > 65535)
+        return false;
+    if (host == u"localhost")
+        host = QStringLiteral("127.0.0.1");
+    into = {};
+    if (host.startsWith(u'[') && host.endsWith(u']')) {
+        auto* v6 = reinterpret_cast<sockaddr_in6*>(&into);
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(quint16(port));
+        length = sizeof(sockaddr_in6);
+        return inet_pton(AF_INET6, host.mid(1, host.size() - 2).toLatin1().constData(),
+                         &v6->sin6_addr) == 1;
+    }
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&into);
+    v4->sin_family = AF_INET;
+    v4->sin_port = htons(quint16(port));
+    length = sizeof(sockaddr_in);
+    return inet_pton(AF_INET, host.toLatin1().constData(), &v4->sin_addr) == 1;
+}
+
+QString WebServer::listen(const QString& address)
+{
+    stop();
+    m_errno = 0;
+    sockaddr_storage where{};
+    unsigned length = 0;
+    if (!parseAddress(address, where, length)) {
+        m_errno = EINVAL;
+        return QStringLiteral("%1 is no address to listen on: ADDRESS:PORT, such as "
+                              "127.0.0.1:8273 or [::]:8273")
+            .arg(address);
+    }
+    // The socket is bound here, so that what is wrong with the address is known by its errno.
+    const int fd = ::socket(where.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const int on = 1;
+    if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+        ::bind(fd, reinterpret_cast<sockaddr*>(&where), length) != 0 || ::listen(fd, 64) != 0) {
+        m_errno = errno;
+        if (fd >= 0)
+            ::close(fd);
+        return QStringLiteral("cannot listen on %1: %2")
+            .arg(address, QString::fromLocal8Bit(std::strerror(m_errno)));
+    }
+    socklen_t bound = sizeof where;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&where), &bound);
+    m_port = ntohs(where.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&where)->sin6_port
+                                               : reinterpret_cast<sockaddr_in*>(&where)->sin_port);
+
+    m_daemon = MHD_start_daemon(
+        MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr, nullptr, &WebServerCallbacks::request,
+        this, MHD_OPTION_LISTEN_SOCKET, fd, MHD_OPTION_CONNECTION_LIMIT, ConnectionLimit,
+        MHD_OPTION_CONNECTION_TIMEOUT, unsigned(RequestSeconds), MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+        size_t(4 * HeaderLimit), MHD_OPTION_NOTIFY_COMPLETED, &WebServerCallbacks::completed, this,
+        MHD_OPTION_NOTIFY_CONNECTION, &WebServerCallbacks::connectionNotice, this,
+        MHD_OPTION_UNESCAPE_CALLBACK, keepEscaped, nullptr, MHD_OPTION_END);
+    if (!m_daemon) {
+        m_errno = EIO;
+        ::close(fd);
+        return QStringLiteral("cannot listen on %1: the HTTP server did not start").arg(address);
+    }
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_EPOLL_FD);
+    m_notifier = std::make_unique<QSocketNotifier>(info->epoll_fd, QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &WebServer::run);
+    m_housekeeping.start();
+    return {};
+}
+
+void WebServer::stop()
+{
+    if (!m_daemon)
+        return;
+    m_notifier.reset();
+    m_housekeeping.stop();
+    m_timer.stop();
+    // libmicrohttpd stops only with every connection running.
+    for (Stream* stream : m_streams) {
+        stream->ending = true;
+        stream->server = nullptr;
+        if (std::exchange(stream->suspended, false))
+            MHD_resume_connection(stream->connection);
+    }
+    m_streams.clear();
+    MHD_stop_daemon(m_daemon);
+    m_daemon = nullptr;
+    m_watches.clear();
+}
+
+int WebServer::answer(MHD_Connection* connection, const Reply& reply)
+{
+    MHD_Response* response = nullptr;
+    if (reply.stream && reply.status == 200) {
+        auto* stream = new Stream{this, connection, reply.body};
+        m_streams.push_back(stream);
+        response = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 4096,
+                                                     &WebServerCallbacks::streamRead, stream,
+                                                     &WebServerCallbacks::streamGone);
+        // Its reader's to end, not the server's: no timeout.
+        MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT, 0u);
+        MHD_add_response_header(response, "Cache-Control", "no-store");
+    } else {
+        response = MHD_create_response_from_buffer(size_t(reply.body.size()),
+                                                   const_cast<char*>(reply.body.constData()),
+                                                   MHD_RESPMEM_MUST_COPY);
+    }
+    if (!response)
+        return MHD_NO;
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.contentType.constData());
+    for (const auto& header : SecurityHeaders)
+        MHD_add_response_header(response, header[0], header[1]);
+    for (const auto& [name, value] : reply.headers)
+        MHD_add_response_header(response, name.constData(), value.constData());
+    const MHD_Result queued = MHD_queue_response(connection, unsigned(reply.status), response);
+    MHD_destroy_response(response);
+    return queued;
+}
+
+void WebServer::broadcast(const QByteArray& event)
+{
+    for (Stream* stream : m_streams) {
+        stream->pending += event;
+        if (std::exchange(stream->suspended, false))
+            MHD_resume_connection(stream->connection);
+    }
+    // A resumed connection is taken up by the next run.
+    if (!m_streams.empty() && m_daemon)
+        m_timer.start(0);
+}
+
+void WebServer::run()
+{
+    if (!m_daemon)
+        return;
+    MHD_run(m_daemon);
+    MHD_UNSIGNED_LONG_LONG wait = 0;
+    if (MHD_get_timeout(m_daemon, &wait) == MHD_YES && wait < 1000)
+        m_timer.start(int(wait));
+}
+
+// Connections that have not sent a whole request in their time, slowly or not at all, are shut:
+// libmicrohttpd's own timeout counts from the last byte, which a trickle renews.
+void WebServer::sweep()
+{
+    const qint64 now = m_clock.elapsed();
+    for (auto& [connection, watch] : m_watches) {
+        if (!watch.busy && !watch.shut && watch.fd >= 0 && now > watch.deadlineMs) {
+            watch.shut = true;
+            ::shutdown(watch.fd, SHUT_RDWR);
+        }
+    }
+    // A comment now and then, so that a reader that went away is found out.
+    if (now - m_lastHeartbeatMs >= 15000) {
+        m_lastHeartbeatMs = now;
+        broadcast(": still here\n\n");
+    }
+}
