@@ -104,6 +104,12 @@ struct WebServerCallbacks {
                 MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD))
             watch.fd = info->connect_fd;
         watch.deadlineMs = server->m_clock.elapsed() + WebServer::RequestSeconds * 1000;
+        // Beyond the limit a connection is refused at once. (libmicrohttpd's own limit, a little
+        // above, would leave it waiting in the kernel's queue until one closes.)
+        if (server->m_watches.size() >= WebServer::ConnectionLimit && watch.fd >= 0) {
+            watch.shut = true;
+            ::shutdown(watch.fd, SHUT_RDWR);
+        }
         server->m_watches[connection] = watch;
     }
 
@@ -140,7 +146,9 @@ QByteArray WebServer::Request::header(const char* name) const
 
 QByteArray WebServer::Request::argument(const char* name) const
 {
-    return QByteArray(MHD_lookup_connection_value(m_connection, MHD_GET_ARGUMENT_KIND, name));
+    // The server leaves everything escaped: the query's values are decoded here.
+    QByteArray value(MHD_lookup_connection_value(m_connection, MHD_GET_ARGUMENT_KIND, name));
+    return QByteArray::fromPercentEncoding(value.replace('+', ' '));
 }
 
 WebServer::WebServer(Handler handler, QObject* parent)
@@ -205,7 +213,7 @@ QString WebServer::listen(const QString& address)
     const int fd = ::socket(where.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     const int on = 1;
     if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-        ::bind(fd, reinterpret_cast<sockaddr*>(&where), length) != 0 || ::listen(fd, 64) != 0) {
+        ::bind(fd, reinterpret_cast<sockaddr*>(&where), length) != 0 || ::listen(fd, 128) != 0) {
         m_errno = errno;
         if (fd >= 0)
             ::close(fd);
@@ -219,7 +227,7 @@ QString WebServer::listen(const QString& address)
 
     m_daemon = MHD_start_daemon(
         MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr, nullptr, &WebServerCallbacks::request,
-        this, MHD_OPTION_LISTEN_SOCKET, fd, MHD_OPTION_CONNECTION_LIMIT, ConnectionLimit,
+        this, MHD_OPTION_LISTEN_SOCKET, fd, MHD_OPTION_CONNECTION_LIMIT, ConnectionLimit + 16,
         MHD_OPTION_CONNECTION_TIMEOUT, unsigned(RequestSeconds), MHD_OPTION_CONNECTION_MEMORY_LIMIT,
         size_t(4 * HeaderLimit), MHD_OPTION_NOTIFY_COMPLETED, &WebServerCallbacks::completed, this,
         MHD_OPTION_NOTIFY_CONNECTION, &WebServerCallbacks::connectionNotice, this,

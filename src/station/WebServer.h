@@ -74,6 +74,7 @@ public:
     int port() const { return m_port; }
     int errorCode() const { return m_errno; }
     int streams() const { return int(m_streams.size()); }
+    int watched() const { return int(m_watches.size()); }
     // Sends an event to every open stream.
     void broadcast(const QByteArray& event);
 
