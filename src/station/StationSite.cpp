@@ -133,7 +133,10 @@ std::unique_ptr<StationSite> StationSite::open(const QString& address,
         view.showNotice(stamp + QStringLiteral("Web page off"), told);
         return nullptr;
     }
-    told = stamp + QStringLiteral("Web page on http://%1/").arg(where);
+    // The port the system chose, where the address asked for any.
+    told = stamp + QStringLiteral("Web page on http://%1:%2/")
+                       .arg(where.left(where.lastIndexOf(u':')))
+                       .arg(site->server().port());
     view.showNotice(told, told);
     return site;
 }
@@ -270,7 +273,9 @@ QByteArray StationSite::page(const QLocale& locale) const
     const auto time = [&locale](const QString& id, const QJsonValue& iso) {
         const QDateTime at = QDateTime::fromString(iso.toString(), Qt::ISODate);
         return "<time id=\"" + id.toUtf8() + "\" datetime=\"" + html(iso.toString()) + "\">" +
-               (at.isValid() ? html(locale.toString(at.toLocalTime(), QLocale::ShortFormat)) : "–") + "</time>";
+               (at.isValid() ? html(locale.toString(at.toLocalTime(), QLocale::ShortFormat))
+                             : "–") +
+               "</time>";
     };
     const QJsonObject reading = state["reading"].toObject();
     const QJsonObject block = state["block"].toObject();
