@@ -68,13 +68,13 @@ void TestHistory::chartBreaksAndShades()
         archive.push_back(read);
     }
     HistoryChart chart;
-    chart.setRows(archive, noon, noon.addSecs(240 * 60));
+    chart.setSpan(HistoryModel::span(archive, noon, noon.addSecs(240 * 60)));
     QString ends;
     for (const bool end : chart.lineEndsAfter())
         ends += end ? u'|' : u'-';
     QCOMPARE(ends, lineEnds);
     QStringList shaded;
-    for (const HistoryChart::Interval& interval : chart.intervals())
+    for (const HistoryModel::Interval& interval : chart.intervals())
         shaded << QStringLiteral("%1 %2-%3")
                       .arg(interval.event)
                       .arg((interval.from - noon.toMSecsSinceEpoch()) / 60000)
@@ -103,7 +103,7 @@ void TestHistory::axisLabels()
     QFETCH(double, lowest);
     QFETCH(double, highest);
     QFETCH(QString, labels);
-    const QStringList drawn = HistoryChart::axisLabels(HistoryChart::axisFor(lowest, highest, 5));
+    const QStringList drawn = HistoryModel::axisLabels(HistoryModel::axisFor(lowest, highest, 5));
     if (!labels.isEmpty())
         QCOMPARE(drawn.join(' '), labels);
     QVERIFY(drawn.size() >= 2 && drawn.size() <= 101);
@@ -165,7 +165,8 @@ void TestHistory::windowFromTheMenuGrowsAtEachReport()
     history->close();
     QCOMPARE(settings->GetSetting(SettingsKeys::HistorySection, SettingsKeys::HistoryWidth, ""),
              QString("700"));
-    FrmHistory again(archive.path(), *settings, clock);
+    FrmHistory again([&window]() -> const HistoryModel& { return window.station().history(); },
+                     *settings, clock);
     QCOMPARE(again.size(), QSize(700, 500));
     QCOMPARE(again.findChild<QComboBox*>("cboSpan")->currentIndex(), 2);
     QLocale::setDefault(QLocale::c());

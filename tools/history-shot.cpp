@@ -25,7 +25,9 @@ int main(int argc, char* argv[])
     QTemporaryDir settingsDir;
     SettingsStore settings(settingsDir.filePath("KORA.conf"));
     SystemClock clock;
-    FrmHistory history(QString::fromLocal8Bit(argv[1]), settings, clock);
+    HistoryModel archive;
+    archive.load(QString::fromLocal8Bit(argv[1]), clock.now());
+    FrmHistory history([&archive]() -> const HistoryModel& { return archive; }, settings, clock);
     history.findChild<QComboBox*>()->setCurrentIndex(argc > 3 ? std::atoi(argv[3]) : 2);
     history.show();
     if (!QTest::qWaitForWindowExposed(&history))

@@ -47,8 +47,8 @@ Station::~Station()
 
 void Station::openStoredPort()
 {
-    m_archive.appendEvent(m_clock.now(), Archive::Started,
-                          QStringLiteral("KORA %1 started").arg(Version::text()));
+    archiveEvent(m_clock.now(), QLatin1String(Archive::Started),
+                 QStringLiteral("KORA %1 started").arg(Version::text()));
     m_lastHeard = m_clock.monotonicMs();
     m_silenceTimer.start(m_silenceLimitMs);
     const QString storedPort = m_settings.GetSetting(SettingsKeys::Section, SettingsKeys::CommPort,
@@ -104,7 +104,7 @@ void Station::portChosen()
 void Station::end()
 {
     if (!std::exchange(m_ended, true))
-        m_archive.appendEvent(m_clock.now(), Archive::Ended, QStringLiteral("KORA ended"));
+        archiveEvent(m_clock.now(), QLatin1String(Archive::Ended), QStringLiteral("KORA ended"));
     m_recovery.stop();
     m_silenceTimer.stop();
     passOver([this] { m_port.setPortOpen(false); });
@@ -218,15 +218,18 @@ void Station::notice(const QString& what, const QString& whole, bool archive)
     emit portNoticed(what, stamp + whole);
     // A row that fails is told with the next block's.
     if (archive) {
-        m_archive.appendEvent(now, what, whole);
+        archiveEvent(now, what, whole);
         emit archived();
     }
 }
 
 void Station::archiveBlock(const BlockSummary& block)
 {
-    const QString problem = m_archive.appendBlock(m_clock.now(), block);
-    if (!problem.isEmpty()) {
+    const QDateTime now = m_clock.now();
+    const QString problem = m_archive.appendBlock(now, block);
+    if (problem.isEmpty()) {
+        m_history.append(ArchiveRow{now, true, block, {}, {}});
+    } else {
         // The report went out: its status line stays, and says what the archive missed.
         const QString status = m_view.labelText(MainView::Label::Status);
         m_view.showNotice(status + QStringLiteral("; archive not written"),
@@ -234,6 +237,19 @@ void Station::archiveBlock(const BlockSummary& block)
     }
     emit archived();
     emit blockDone(block);
+}
+
+void Station::archiveEvent(const QDateTime& at, const QString& event, const QString& detail)
+{
+    if (m_archive.appendEvent(at, event, detail).isEmpty())
+        m_history.append(ArchiveRow{at, false, {}, event, detail});
+}
+
+const HistoryModel& Station::history()
+{
+    if (!m_history.isLoaded())
+        m_history.load(m_archive.folder(), m_clock.now());
+    return m_history;
 }
 
 void Station::passOver(const std::function<void()>& step)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Archive.h"
+#include "HistoryModel.h"
 #include "measurement/Conditioning.h"
 #include "measurement/Reception.h"
 #include "measurement/ReportWriter.h"
@@ -36,8 +37,15 @@ public:
     void setReportFolder(const QString& folder) { m_reportWriter.setFolder(folder); }
     QString reportFolder() const { return m_reportWriter.folder(); }
     // The folder of the archive; none is kept until it is set.
-    void setArchiveFolder(const QString& folder) { m_archive.setFolder(folder); }
+    void setArchiveFolder(const QString& folder)
+    {
+        m_archive.setFolder(folder);
+        m_history = {};
+    }
     QString archiveFolder() const { return m_archive.folder(); }
+    // The archive's last month as drawn; read from the archive the first time it is asked for,
+    // and kept with each row archived since.
+    const HistoryModel& history();
 
     // Start-up: opens the stored port (or Com1) and sets it up. A port that fails is told and
     // left closed with the port-fault flag set, and retried until it works, unless its stored
@@ -83,6 +91,7 @@ private:
     // Told on the status line, and kept in the archive unless it repeats what was told.
     void notice(const QString& what, const QString& whole, bool archive = true);
     void archiveBlock(const BlockSummary& block);
+    void archiveEvent(const QDateTime& at, const QString& event, const QString& detail);
     QString portName() const;
     QString retrying() const;
 
@@ -94,6 +103,7 @@ private:
     MessageBoxes& m_messages;
     ReportWriter m_reportWriter;
     Archive m_archive;
+    HistoryModel m_history;
     Conditioning m_conditioning;
     Reception m_reception;
     PortRecovery m_recovery;

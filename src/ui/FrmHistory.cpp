@@ -30,9 +30,10 @@ int storedNumber(SettingsStore& settings, const QString& key, int fallback, int 
 }
 } // namespace
 
-FrmHistory::FrmHistory(const QString& archiveFolder, SettingsStore& settings, const Clock& clock,
+FrmHistory::FrmHistory(History history, SettingsStore& settings, const Clock& clock,
                        QWidget* parent)
-    : QWidget(parent, Qt::Window), m_folder(archiveFolder), m_settings(settings), m_clock(clock)
+    : QWidget(parent, Qt::Window), m_history(std::move(history)), m_settings(settings),
+      m_clock(clock)
 {
     setObjectName(QStringLiteral("frmHistory"));
     setWindowTitle(QStringLiteral("History"));
@@ -129,47 +130,27 @@ void FrmHistory::reload()
         return;
     const QDateTime now = m_clock.now();
     const QDateTime from = now.addDays(-SpanDays[std::max(0, m_span->currentIndex())]);
-    m_chart->setRows(Archive::read(m_folder, from, now), from, now);
+    m_chart->setSpan(m_history().span(from, now));
     showExtremes(now);
 }
 
 void FrmHistory::showExtremes(const QDateTime& now)
 {
+    using Extremes = HistoryModel::Extremes;
     const QLocale locale;
     const QDate today = now.toLocalTime().date();
-    const QDateTime yesterday(today.addDays(-1), QTime(0, 0));
-    const std::vector<ArchiveRow> rows = Archive::read(m_folder, yesterday, now);
     for (int day = 0; day < 2; ++day) {
-        const QDate date = today.addDays(-day);
-        const ArchiveRow* lowest[2] = {};
-        const ArchiveRow* highest[2] = {};
-        for (const ArchiveRow& row : rows) {
-            if (!row.isBlock || row.at.toLocalTime().date() != date)
-                continue;
-            const BlockSummary& b = row.block;
-            if (!lowest[0] || b.temperatureLow < lowest[0]->block.temperatureLow)
-                lowest[0] = &row;
-            if (!highest[0] || b.temperatureHigh > highest[0]->block.temperatureHigh)
-                highest[0] = &row;
-            if (!lowest[1] || b.humidityLow < lowest[1]->block.humidityLow)
-                lowest[1] = &row;
-            if (!highest[1] || b.humidityHigh > highest[1]->block.humidityHigh)
-                highest[1] = &row;
+        const Extremes extremes = m_history().extremes(today.addDays(-day));
+        for (int column = 0; column < 4; ++column) {
+            const auto which = Extremes::Which(column);
+            const ArchiveRow* row = extremes.rows[which];
+            const char* unit = which < Extremes::LowestHumidity ? "°C" : "%";
+            m_extremes[day][column]->setText(
+                row ? QStringLiteral("%1 %2 at %3")
+                          .arg(locale.toString(extremes.value(which), 'f', 1),
+                               QString::fromUtf8(unit),
+                               locale.toString(row->at.toLocalTime().time(), QLocale::ShortFormat))
+                    : QStringLiteral("–"));
         }
-        const auto cell = [&](const ArchiveRow* row, double value, const char* unit) {
-            if (!row)
-                return QStringLiteral("–");
-            return QStringLiteral("%1 %2 at %3")
-                .arg(locale.toString(value, 'f', 1), QString::fromUtf8(unit),
-                     locale.toString(row->at.toLocalTime().time(), QLocale::ShortFormat));
-        };
-        m_extremes[day][0]->setText(
-            cell(lowest[0], lowest[0] ? lowest[0]->block.temperatureLow : 0, "°C"));
-        m_extremes[day][1]->setText(
-            cell(highest[0], highest[0] ? highest[0]->block.temperatureHigh : 0, "°C"));
-        m_extremes[day][2]->setText(
-            cell(lowest[1], lowest[1] ? lowest[1]->block.humidityLow : 0, "%"));
-        m_extremes[day][3]->setText(
-            cell(highest[1], highest[1] ? highest[1]->block.humidityHigh : 0, "%"));
     }
 }

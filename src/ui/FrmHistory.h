@@ -1,6 +1,10 @@
 #pragma once
 
+#include "station/HistoryModel.h"
+
 #include <QWidget>
+
+#include <functional>
 
 class Clock;
 class HistoryChart;
@@ -9,8 +13,8 @@ class QLabel;
 class QTimer;
 class SettingsStore;
 
-// The archive drawn: temperature and humidity for the last day, week or month, and today's and
-// yesterday's lowest and highest. It reads the archive again at each report and each event of
+// The station's history drawn: temperature and humidity for the last day, week or month, and
+// today's and yesterday's lowest and highest. It is drawn again at each report and each event of
 // the port while it is shown, and every minute besides: while the port is lost or the sensor
 // silent nothing else comes, and the day, the chart's right edge and its shading move on. It
 // keeps its size and the span chosen.
@@ -20,13 +24,15 @@ public:
     static constexpr int SpanDays[] = {1, 7, 31};
     static constexpr int RefreshMs = 60 * 1000;
 
-    FrmHistory(const QString& archiveFolder, SettingsStore& settings, const Clock& clock,
+    // The history is asked for at each drawing: the station's, kept as it archives.
+    using History = std::function<const HistoryModel&()>;
+    FrmHistory(History history, SettingsStore& settings, const Clock& clock,
                QWidget* parent = nullptr);
 
     HistoryChart& chart() { return *m_chart; }
 
 public slots:
-    // Reads the archive again, when shown.
+    // Draws the history again, when shown.
     void reload();
 
 protected:
@@ -36,9 +42,10 @@ protected:
 
 private:
     void showExtremes(const QDateTime& now);
+
     void keepSize();
 
-    QString m_folder;
+    History m_history;
     SettingsStore& m_settings;
     const Clock& m_clock;
     QTimer* m_refresh = nullptr;

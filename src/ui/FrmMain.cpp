@@ -241,7 +241,8 @@ void FrmMain::savePosition()
 void FrmMain::historyCommand()
 {
     if (!m_history) {
-        m_history = new FrmHistory(m_station.archiveFolder(), m_settings, m_clock, this);
+        m_history = new FrmHistory([this]() -> const HistoryModel& { return m_station.history(); },
+                                   m_settings, m_clock, this);
         connect(&m_station, &Station::archived, m_history, &FrmHistory::reload);
     }
     m_history->show();

@@ -12,13 +12,6 @@ namespace {
 constexpr qint64 MinuteMs = 60 * 1000;
 constexpr qint64 DayMs = 24 * 60 * MinuteMs;
 
-// The events after which the port was not heard, and those that end such a stretch.
-bool beginsSilence(const QString& event)
-{
-    return event == QLatin1String("lost") || event == QLatin1String("missing") ||
-           event == QLatin1String("failing") || event == QLatin1String("silent");
-}
-
 QColor shade(const QString& event)
 {
     if (event == QLatin1String("silent"))
@@ -26,21 +19,6 @@ QColor shade(const QString& event)
     if (event == QLatin1String("off"))
         return QColor(128, 128, 128, 90);
     return QColor(220, 40, 40, 60);
-}
-
-// The archive keeps one decimal: a finer step would label the same number twice.
-constexpr double FinestStep = 0.1;
-
-// Round steps for an axis: 1, 2 or 5 times a power of ten, about `ticks` of them.
-double niceStep(double span, int ticks)
-{
-    const double rough = std::max(span / std::max(ticks, 1), FinestStep);
-    const double power = std::pow(10.0, std::floor(std::log10(rough)));
-    for (const double factor : {1.0, 2.0, 5.0}) {
-        if (factor * power >= rough)
-            return factor * power;
-    }
-    return 10.0 * power;
 }
 
 QString decimal(double value, int decimals)
@@ -52,7 +30,7 @@ QString decimal(double value, int decimals)
 struct HistoryChart::Panel {
     QRect area;
     QString title;
-    Axis axis;
+    HistoryModel::Axis axis;
     double (*average)(const BlockSummary&) = nullptr;
     double (*lowest)(const BlockSummary&) = nullptr;
     double (*highest)(const BlockSummary&) = nullptr;
@@ -82,69 +60,9 @@ QSize HistoryChart::minimumSizeHint() const
     return QSize(fontMetrics().averageCharWidth() * 40, fontMetrics().height() * 12);
 }
 
-void HistoryChart::setRows(const std::vector<ArchiveRow>& rows, const QDateTime& from,
-                           const QDateTime& to)
+void HistoryChart::setSpan(HistoryModel::Span span)
 {
-    m_from = from.toMSecsSinceEpoch();
-    m_to = to.toMSecsSinceEpoch();
-    m_blocks.clear();
-    m_lineEnds.clear();
-    m_intervals.clear();
-
-    std::vector<qint64> spacings;
-    const ArchiveRow* previousBlock = nullptr;
-    for (const ArchiveRow& row : rows) {
-        if (row.isBlock) {
-            if (previousBlock)
-                spacings.push_back(previousBlock->at.msecsTo(row.at));
-            previousBlock = &row;
-        }
-    }
-    // Blocks come as often as the sensor sends 300 lines: the usual spacing tells a gap.
-    qint64 usual = 5 * MinuteMs;
-    if (!spacings.empty()) {
-        std::nth_element(spacings.begin(), spacings.begin() + spacings.size() / 2, spacings.end());
-        usual = std::max<qint64>(spacings[spacings.size() / 2], MinuteMs / 10);
-    }
-
-    Interval open;
-    bool isOpen = false;
-    const auto close = [&](qint64 at) {
-        if (isOpen) {
-            open.to = std::max(at, open.from);
-            m_intervals.push_back(open);
-        }
-        isOpen = false;
-    };
-    bool eventSinceBlock = false;
-    for (const ArchiveRow& row : rows) {
-        const qint64 at = row.at.toMSecsSinceEpoch();
-        if (row.isBlock) {
-            close(at);
-            if (!m_blocks.empty()) {
-                const qint64 gap = m_blocks.back().at.msecsTo(row.at);
-                m_lineEnds.back() = eventSinceBlock || gap > usual * 5 / 2;
-            }
-            m_blocks.push_back(row);
-            m_lineEnds.push_back(true);
-            eventSinceBlock = false;
-            continue;
-        }
-        eventSinceBlock = true;
-        if (beginsSilence(row.event)) {
-            if (!isOpen)
-                open = Interval{at, at, row.event, row.detail};
-            isOpen = true;
-        } else {
-            close(at);
-            if (row.event == QLatin1String(Archive::Ended)) {
-                open = Interval{at, at, QStringLiteral("off"), row.detail};
-                isOpen = true;
-            }
-        }
-    }
-    // Still not heard, or still off, when the archive was read.
-    close(m_to);
+    m_span = std::move(span);
     m_cursor = -1;
     point(-1, nullptr);
     update();
@@ -180,41 +98,22 @@ void HistoryChart::panels(Panel& temperature, Panel& humidity) const
     for (Panel* panel : {&temperature, &humidity}) {
         double low = panel == &temperature ? 0.0 : 40.0;
         double high = panel == &temperature ? 20.0 : 80.0;
-        if (!m_blocks.empty()) {
-            low = high = panel->average(m_blocks.front().block);
-            for (const ArchiveRow& row : m_blocks) {
+        if (!m_span.blocks.empty()) {
+            low = high = panel->average(m_span.blocks.front().block);
+            for (const ArchiveRow& row : m_span.blocks) {
                 low = std::min(low, panel->lowest(row.block));
                 high = std::max(high, panel->highest(row.block));
             }
         }
         const int ticks = std::max(2, panel->area.height() / (fontMetrics().height() * 2));
-        panel->axis = axisFor(low, high, ticks);
+        panel->axis = HistoryModel::axisFor(low, high, ticks);
     }
-}
-
-HistoryChart::Axis HistoryChart::axisFor(double lowest, double highest, int ticks)
-{
-    Axis axis;
-    axis.step = niceStep(highest - lowest, ticks);
-    axis.low = std::floor(lowest / axis.step) * axis.step;
-    axis.high = std::max(std::ceil(highest / axis.step) * axis.step, axis.low + axis.step);
-    // Counted, not summed up to the top: a step too small for the values could never reach it.
-    axis.steps = int(std::clamp(std::round((axis.high - axis.low) / axis.step), 1.0, 100.0));
-    return axis;
-}
-
-QStringList HistoryChart::axisLabels(const Axis& axis)
-{
-    QStringList labels;
-    for (int tick = 0; tick <= axis.steps; ++tick)
-        labels << decimal(axis.low + tick * axis.step, axis.step < 1.0 ? 1 : 0);
-    return labels;
 }
 
 double HistoryChart::xOf(qint64 msecs, const QRect& area) const
 {
-    const double span = double(std::max<qint64>(m_to - m_from, 1));
-    return area.left() + double(msecs - m_from) / span * area.width();
+    const double span = double(std::max<qint64>(m_span.to - m_span.from, 1));
+    return area.left() + double(msecs - m_span.from) / span * area.width();
 }
 
 void HistoryChart::paintEvent(QPaintEvent*)
@@ -225,7 +124,7 @@ void HistoryChart::paintEvent(QPaintEvent*)
     panels(temperature, humidity);
     const QRect whole(temperature.area.topLeft(), humidity.area.bottomRight());
 
-    for (const Interval& interval : m_intervals) {
+    for (const HistoryModel::Interval& interval : m_span.intervals) {
         const double left = std::max(xOf(interval.from, whole), double(whole.left()));
         const double right = std::min(xOf(interval.to, whole), double(whole.right()));
         if (right < left)
@@ -240,12 +139,12 @@ void HistoryChart::paintEvent(QPaintEvent*)
     drawPanel(painter, humidity);
     drawTimeAxis(painter, whole);
 
-    if (m_cursor >= 0 && m_cursor < int(m_blocks.size())) {
+    if (m_cursor >= 0 && m_cursor < int(m_span.blocks.size())) {
         painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5, Qt::DashLine));
-        const double x = xOf(m_blocks[std::size_t(m_cursor)].at.toMSecsSinceEpoch(), whole);
+        const double x = xOf(m_span.blocks[std::size_t(m_cursor)].at.toMSecsSinceEpoch(), whole);
         painter.drawLine(QPointF(x, whole.top()), QPointF(x, whole.bottom()));
     }
-    if (m_blocks.empty()) {
+    if (m_span.blocks.empty()) {
         painter.setPen(palette().color(QPalette::Text));
         painter.drawText(whole, Qt::AlignCenter | Qt::TextWordWrap,
                          QStringLiteral("No reports in the archive for this time."));
@@ -263,7 +162,7 @@ void HistoryChart::drawPanel(QPainter& painter, const Panel& panel) const
     painter.setPen(text);
     painter.drawText(QPoint(panel.area.left(), panel.area.top() - fontMetrics().descent() - 2),
                      panel.title);
-    const QStringList labels = axisLabels(panel.axis);
+    const QStringList labels = HistoryModel::axisLabels(panel.axis);
     for (int tick = 0; tick < labels.size(); ++tick) {
         const double y = panel.yOf(panel.axis.low + tick * panel.axis.step);
         painter.setPen(QPen(grid, 0.5));
@@ -284,21 +183,21 @@ void HistoryChart::drawPanel(QPainter& painter, const Panel& panel) const
     painter.save();
     painter.setClipRect(panel.area);
     std::size_t start = 0;
-    for (std::size_t i = 0; i < m_blocks.size(); ++i) {
-        if (!m_lineEnds[i])
+    for (std::size_t i = 0; i < m_span.blocks.size(); ++i) {
+        if (!m_span.lineEnds[i])
             continue;
         // One stretch of line from start to i, over its band from lowest to highest.
         QPainterPath averages, range;
         for (std::size_t j = start; j <= i; ++j) {
-            const QPointF p(xOf(m_blocks[j].at.toMSecsSinceEpoch(), panel.area),
-                            panel.yOf(panel.average(m_blocks[j].block)));
+            const QPointF p(xOf(m_span.blocks[j].at.toMSecsSinceEpoch(), panel.area),
+                            panel.yOf(panel.average(m_span.blocks[j].block)));
             j == start ? averages.moveTo(p) : averages.lineTo(p);
-            const QPointF top(p.x(), panel.yOf(panel.highest(m_blocks[j].block)));
+            const QPointF top(p.x(), panel.yOf(panel.highest(m_span.blocks[j].block)));
             j == start ? range.moveTo(top) : range.lineTo(top);
         }
         for (std::size_t j = i + 1; j-- > start;)
-            range.lineTo(xOf(m_blocks[j].at.toMSecsSinceEpoch(), panel.area),
-                         panel.yOf(panel.lowest(m_blocks[j].block)));
+            range.lineTo(xOf(m_span.blocks[j].at.toMSecsSinceEpoch(), panel.area),
+                         panel.yOf(panel.lowest(m_span.blocks[j].block)));
         range.closeSubpath();
         painter.fillPath(range, band);
         painter.setPen(QPen(line, 2));
@@ -314,7 +213,7 @@ void HistoryChart::drawPanel(QPainter& painter, const Panel& panel) const
 void HistoryChart::drawTimeAxis(QPainter& painter, const QRect& area) const
 {
     const QLocale locale;
-    const qint64 span = m_to - m_from;
+    const qint64 span = m_span.to - m_span.from;
     const QFontMetrics metrics = fontMetrics();
     // Hours for a day, days for longer; as many labels as fit.
     const bool hours = span <= 2 * DayMs;
@@ -332,7 +231,7 @@ void HistoryChart::drawTimeAxis(QPainter& painter, const QRect& area) const
             break;
     }
     // Ticks fall on whole local hours or midnights.
-    QDateTime tick = QDateTime::fromMSecsSinceEpoch(m_from);
+    QDateTime tick = QDateTime::fromMSecsSinceEpoch(m_span.from);
     tick = hours ? QDateTime(tick.date(), QTime(tick.time().hour(), 0))
                  : QDateTime(tick.date(), QTime(0, 0));
     const int baseline = area.bottom() + metrics.height() + 2;
@@ -342,11 +241,11 @@ void HistoryChart::drawTimeAxis(QPainter& painter, const QRect& area) const
         label.moveLeft(std::clamp(label.left(), 0.0, std::max(0.0, width() - label.width())));
         return label;
     };
-    while (tick.toMSecsSinceEpoch() <= m_to) {
+    while (tick.toMSecsSinceEpoch() <= m_span.to) {
         const qint64 at = tick.toMSecsSinceEpoch();
         const bool wholeStep = hours ? tick.time().hour() % (step / (60 * MinuteMs)) == 0
                                      : tick.date().toJulianDay() % (step / DayMs) == 0;
-        if (at >= m_from && wholeStep) {
+        if (at >= m_span.from && wholeStep) {
             const double x = xOf(at, area);
             painter.setPen(QPen(palette().color(QPalette::Mid), 0.5, Qt::DotLine));
             painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
@@ -368,31 +267,14 @@ void HistoryChart::drawTimeAxis(QPainter& painter, const QRect& area) const
     }
 }
 
-void HistoryChart::point(int block, const Interval* interval)
+void HistoryChart::point(int block, const HistoryModel::Interval* interval)
 {
-    const QLocale locale;
     QString text;
-    if (block >= 0) {
-        const ArchiveRow& row = m_blocks[std::size_t(block)];
-        const BlockSummary& b = row.block;
-        text = QStringLiteral("%1: %2 °C (%3 to %4), %5 % (%6 to %7)")
-                   .arg(locale.toString(row.at.toLocalTime(), QLocale::ShortFormat),
-                        decimal(b.temperatureAverage, 1), decimal(b.temperatureLow, 1),
-                        decimal(b.temperatureHigh, 1), decimal(b.humidityAverage, 1),
-                        decimal(b.humidityLow, 1), decimal(b.humidityHigh, 1));
-    }
-    if (interval) {
-        const QString from =
-            locale.toString(QDateTime::fromMSecsSinceEpoch(interval->from), QLocale::ShortFormat);
-        const QString to =
-            locale.toString(QDateTime::fromMSecsSinceEpoch(interval->to), QLocale::ShortFormat);
-        const QString what =
-            interval->event == QLatin1String("off")
-                ? QStringLiteral("KORA did not run")
-                : QStringLiteral("Port %1: %2").arg(interval->event, interval->detail);
-        text += (text.isEmpty() ? QString() : QStringLiteral("\n")) +
-                QStringLiteral("%1 to %2: %3").arg(from, to, what);
-    }
+    if (block >= 0)
+        text = HistoryModel::describe(m_span.blocks[std::size_t(block)]);
+    if (interval)
+        text +=
+            (text.isEmpty() ? QString() : QStringLiteral("\n")) + HistoryModel::describe(*interval);
     if (text != m_pointed) {
         m_pointed = text;
         emit pointedChanged(text);
@@ -408,19 +290,19 @@ void HistoryChart::pointAt(const QPoint& position)
         point(m_cursor, nullptr);
         return;
     }
-    const double span = double(std::max<qint64>(m_to - m_from, 1));
-    const qint64 at = m_from + qint64((position.x() - whole.left()) * span / whole.width());
-    const Interval* under = nullptr;
-    for (const Interval& interval : m_intervals) {
+    const double span = double(std::max<qint64>(m_span.to - m_span.from, 1));
+    const qint64 at = m_span.from + qint64((position.x() - whole.left()) * span / whole.width());
+    const HistoryModel::Interval* under = nullptr;
+    for (const HistoryModel::Interval& interval : m_span.intervals) {
         if (at >= interval.from && at <= interval.to)
             under = &interval;
     }
     // The nearest block within a few pixels.
     int nearest = -1;
     double best = fontMetrics().averageCharWidth() * 2.0;
-    for (std::size_t i = 0; i < m_blocks.size(); ++i) {
+    for (std::size_t i = 0; i < m_span.blocks.size(); ++i) {
         const double distance =
-            std::abs(xOf(m_blocks[i].at.toMSecsSinceEpoch(), whole) - position.x());
+            std::abs(xOf(m_span.blocks[i].at.toMSecsSinceEpoch(), whole) - position.x());
         if (distance <= best) {
             best = distance;
             nearest = int(i);
@@ -448,7 +330,7 @@ void HistoryChart::leaveEvent(QEvent*)
 
 void HistoryChart::keyPressEvent(QKeyEvent* event)
 {
-    const int last = int(m_blocks.size()) - 1;
+    const int last = int(m_span.blocks.size()) - 1;
     int cursor = m_cursor;
     switch (event->key()) {
     case Qt::Key_Left:
@@ -471,12 +353,12 @@ void HistoryChart::keyPressEvent(QKeyEvent* event)
         return;
     m_cursor = cursor;
     // Also what happened to the port at that block's time, or just before it.
-    const qint64 at = m_blocks[std::size_t(cursor)].at.toMSecsSinceEpoch();
-    const Interval* before = nullptr;
-    for (const Interval& interval : m_intervals) {
+    const qint64 at = m_span.blocks[std::size_t(cursor)].at.toMSecsSinceEpoch();
+    const HistoryModel::Interval* before = nullptr;
+    for (const HistoryModel::Interval& interval : m_span.intervals) {
         if (interval.to <= at &&
             (cursor == 0 ||
-             interval.to >= m_blocks[std::size_t(cursor - 1)].at.toMSecsSinceEpoch()))
+             interval.to >= m_span.blocks[std::size_t(cursor - 1)].at.toMSecsSinceEpoch()))
             before = &interval;
     }
     point(cursor, before);

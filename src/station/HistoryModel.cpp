@@ -1,0 +1,211 @@
+#include "HistoryModel.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr qint64 MinuteMs = 60 * 1000;
+
+// The events after which the port was not heard, and those that end such a stretch.
+bool beginsSilence(const QString& event)
+{
+    return event == QLatin1String("lost") || event == QLatin1String("missing") ||
+           event == QLatin1String("failing") || event == QLatin1String("silent");
+}
+
+// The archive keeps one decimal: a finer step would label the same number twice.
+constexpr double FinestStep = 0.1;
+
+// Round steps for an axis: 1, 2 or 5 times a power of ten, about `ticks` of them.
+double niceStep(double span, int ticks)
+{
+    const double rough = std::max(span / std::max(ticks, 1), FinestStep);
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (const double factor : {1.0, 2.0, 5.0}) {
+        if (factor * power >= rough)
+            return factor * power;
+    }
+    return 10.0 * power;
+}
+} // namespace
+
+void HistoryModel::load(const QString& folder, const QDateTime& now)
+{
+    m_rows.clear();
+    if (!folder.isEmpty()) {
+        for (ArchiveRow& row : Archive::read(folder, now.addDays(-KeptDays - 1), now))
+            m_rows.push_back(std::move(row));
+    }
+    m_loaded = true;
+}
+
+void HistoryModel::append(const ArchiveRow& row)
+{
+    if (!m_loaded)
+        return;
+    m_rows.push_back(row);
+    // Older than the longest span, as the rows come: the clock may have been set back.
+    const QDateTime oldest = row.at.addDays(-KeptDays - 1);
+    while (!m_rows.empty() && m_rows.front().at < oldest)
+        m_rows.pop_front();
+}
+
+HistoryModel::Span HistoryModel::span(const QDateTime& from, const QDateTime& to) const
+{
+    return spanOf(m_rows, from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch());
+}
+
+HistoryModel::Span HistoryModel::span(const std::vector<ArchiveRow>& rows, const QDateTime& from,
+                                      const QDateTime& to)
+{
+    return spanOf(rows, from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch());
+}
+
+template <typename Rows>
+HistoryModel::Span HistoryModel::spanOf(const Rows& all, qint64 from, qint64 to)
+{
+    Span span;
+    span.from = from;
+    span.to = to;
+    std::vector<const ArchiveRow*> rows;
+    for (const ArchiveRow& row : all) {
+        const qint64 at = row.at.toMSecsSinceEpoch();
+        if (at >= from && at <= to)
+            rows.push_back(&row);
+    }
+
+    std::vector<qint64> spacings;
+    const ArchiveRow* previousBlock = nullptr;
+    for (const ArchiveRow* row : rows) {
+        if (row->isBlock) {
+            if (previousBlock)
+                spacings.push_back(previousBlock->at.msecsTo(row->at));
+            previousBlock = row;
+        }
+    }
+    // Blocks come as often as the sensor sends 300 lines: the usual spacing tells a gap.
+    qint64 usual = 5 * MinuteMs;
+    if (!spacings.empty()) {
+        std::nth_element(spacings.begin(), spacings.begin() + spacings.size() / 2, spacings.end());
+        usual = std::max<qint64>(spacings[spacings.size() / 2], MinuteMs / 10);
+    }
+
+    Interval open;
+    bool isOpen = false;
+    const auto close = [&](qint64 at) {
+        if (isOpen) {
+            open.to = std::max(at, open.from);
+            span.intervals.push_back(open);
+        }
+        isOpen = false;
+    };
+    bool eventSinceBlock = false;
+    for (const ArchiveRow* row : rows) {
+        const qint64 at = row->at.toMSecsSinceEpoch();
+        if (row->isBlock) {
+            close(at);
+            if (!span.blocks.empty()) {
+                const qint64 gap = span.blocks.back().at.msecsTo(row->at);
+                span.lineEnds.back() = eventSinceBlock || gap > usual * 5 / 2;
+            }
+            span.blocks.push_back(*row);
+            span.lineEnds.push_back(true);
+            eventSinceBlock = false;
+            continue;
+        }
+        eventSinceBlock = true;
+        if (beginsSilence(row->event)) {
+            if (!isOpen)
+                open = Interval{at, at, row->event, row->detail};
+            isOpen = true;
+        } else {
+            close(at);
+            if (row->event == QLatin1String(Archive::Ended)) {
+                open = Interval{at, at, QStringLiteral("off"), row->detail};
+                isOpen = true;
+            }
+        }
+    }
+    // Still not heard, or still off, at the span's end.
+    close(to);
+    return span;
+}
+
+double HistoryModel::Extremes::value(Which which) const
+{
+    const ArchiveRow* row = rows[which];
+    if (!row)
+        return 0.0;
+    switch (which) {
+    case LowestTemperature:
+        return row->block.temperatureLow;
+    case HighestTemperature:
+        return row->block.temperatureHigh;
+    case LowestHumidity:
+        return row->block.humidityLow;
+    case HighestHumidity:
+        return row->block.humidityHigh;
+    }
+    return 0.0;
+}
+
+HistoryModel::Extremes HistoryModel::extremes(const QDate& day) const
+{
+    Extremes found;
+    for (const ArchiveRow& row : m_rows) {
+        if (!row.isBlock || row.at.toLocalTime().date() != day)
+            continue;
+        const BlockSummary& b = row.block;
+        const ArchiveRow** rows = found.rows;
+        if (!rows[0] || b.temperatureLow < rows[0]->block.temperatureLow)
+            rows[0] = &row;
+        if (!rows[1] || b.temperatureHigh > rows[1]->block.temperatureHigh)
+            rows[1] = &row;
+        if (!rows[2] || b.humidityLow < rows[2]->block.humidityLow)
+            rows[2] = &row;
+        if (!rows[3] || b.humidityHigh > rows[3]->block.humidityHigh)
+            rows[3] = &row;
+    }
+    return found;
+}
+
+HistoryModel::Axis HistoryModel::axisFor(double lowest, double highest, int ticks)
+{
+    Axis axis;
+    axis.step = niceStep(highest - lowest, ticks);
+    axis.low = std::floor(lowest / axis.step) * axis.step;
+    axis.high = std::max(std::ceil(highest / axis.step) * axis.step, axis.low + axis.step);
+    // Counted, not summed up to the top: a step too small for the values could never reach it.
+    axis.steps = int(std::clamp(std::round((axis.high - axis.low) / axis.step), 1.0, 100.0));
+    return axis;
+}
+
+QStringList HistoryModel::axisLabels(const Axis& axis, const QLocale& locale)
+{
+    QStringList labels;
+    for (int tick = 0; tick <= axis.steps; ++tick)
+        labels << locale.toString(axis.low + tick * axis.step, 'f', axis.step < 1.0 ? 1 : 0);
+    return labels;
+}
+
+QString HistoryModel::describe(const ArchiveRow& row, const QLocale& locale)
+{
+    const BlockSummary& b = row.block;
+    const auto decimal = [&locale](double value) { return locale.toString(value, 'f', 1); };
+    return QStringLiteral("%1: %2 °C (%3 to %4), %5 % (%6 to %7)")
+        .arg(locale.toString(row.at.toLocalTime(), QLocale::ShortFormat),
+             decimal(b.temperatureAverage), decimal(b.temperatureLow), decimal(b.temperatureHigh),
+             decimal(b.humidityAverage), decimal(b.humidityLow), decimal(b.humidityHigh));
+}
+
+QString HistoryModel::describe(const Interval& interval, const QLocale& locale)
+{
+    const QString from =
+        locale.toString(QDateTime::fromMSecsSinceEpoch(interval.from), QLocale::ShortFormat);
+    const QString to =
+        locale.toString(QDateTime::fromMSecsSinceEpoch(interval.to), QLocale::ShortFormat);
+    const QString what = interval.event == QLatin1String("off")
+                             ? QStringLiteral("KORA did not run")
+                             : QStringLiteral("Port %1: %2").arg(interval.event, interval.detail);
+    return QStringLiteral("%1 to %2: %3").arg(from, to, what);
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "Archive.h"
+
+#include <QLocale>
+#include <QStringList>
+
+#include <deque>
+#include <vector>
+
+// The archive as a chart shows it, for the window and for the page alike: for a span of time the
+// blocks, where their line breaks (a gap, or an event between two blocks), the stretches when
+// the port was lost or silent or the program did not run, and a day's extremes. The archive is
+// read once, for the longest span; afterwards each row the station archives is appended here, so
+// that neither a report nor a look at the history reads a month's file again.
+class HistoryModel {
+public:
+    // The longest span shown, in days.
+    static constexpr int KeptDays = 31;
+
+    // A stretch in which the port was not heard (lost, missing, failing, silent) or the program
+    // did not run (off).
+    struct Interval {
+        qint64 from = 0;
+        qint64 to = 0;
+        QString event;
+        QString detail;
+    };
+
+    // What a span of time shows.
+    struct Span {
+        qint64 from = 0;
+        qint64 to = 0;
+        std::vector<ArchiveRow> blocks;
+        // After which block its line ends.
+        std::vector<bool> lineEnds;
+        std::vector<Interval> intervals;
+    };
+
+    // A day's lowest and highest temperature and humidity, each with the block that had it
+    // (none on a day without blocks).
+    struct Extremes {
+        enum Which { LowestTemperature, HighestTemperature, LowestHumidity, HighestHumidity };
+        const ArchiveRow* rows[4] = {};
+        double value(Which which) const;
+    };
+
+    // A value axis: from low to high in steps of step, steps of them.
+    struct Axis {
+        double low = 0.0;
+        double high = 1.0;
+        double step = 1.0;
+        int steps = 1;
+    };
+
+    // Reads the archive in the folder, from KeptDays before now; later rows come by append().
+    void load(const QString& folder, const QDateTime& now);
+    bool isLoaded() const { return m_loaded; }
+    // A row just archived; nothing before the archive has been read, which holds it then.
+    void append(const ArchiveRow& row);
+
+    Span span(const QDateTime& from, const QDateTime& to) const;
+    // The same for rows given, oldest first.
+    static Span span(const std::vector<ArchiveRow>& rows, const QDateTime& from,
+                     const QDateTime& to);
+    Extremes extremes(const QDate& day) const;
+
+    // Round steps, about `ticks` of them, that take in lowest and highest.
+    static Axis axisFor(double lowest, double highest, int ticks);
+    // The numbers at its ticks, from low to high.
+    static QStringList axisLabels(const Axis& axis, const QLocale& locale = QLocale());
+    // What a block or an interval was, in words, for the pointer and for a text in place of the
+    // chart.
+    static QString describe(const ArchiveRow& block, const QLocale& locale = QLocale());
+    static QString describe(const Interval& interval, const QLocale& locale = QLocale());
+
+private:
+    template <typename Rows> static Span spanOf(const Rows& rows, qint64 from, qint64 to);
+
+    std::deque<ArchiveRow> m_rows;
+    bool m_loaded = false;
+};
