@@ -5,6 +5,7 @@
 
 namespace {
 constexpr qint64 MinuteMs = 60 * 1000;
+constexpr qint64 DayMs = 24 * 60 * MinuteMs;
 
 // The events after which the port was not heard, and those that end such a stretch.
 bool beginsSilence(const QString& event)
@@ -169,6 +170,61 @@ HistoryModel::Extremes HistoryModel::extremes(const QDate& day) const
     return found;
 }
 
+HistoryModel::Values HistoryModel::values(const BlockSummary& b, Quantity quantity)
+{
+    if (quantity == Quantity::Temperature)
+        return {b.temperatureAverage, b.temperatureLow, b.temperatureHigh};
+    return {b.humidityAverage, b.humidityLow, b.humidityHigh};
+}
+
+std::pair<double, double> HistoryModel::range(const Span& span, Quantity quantity)
+{
+    if (span.blocks.empty())
+        return quantity == Quantity::Temperature ? std::pair(0.0, 20.0) : std::pair(40.0, 80.0);
+    double low = values(span.blocks.front().block, quantity).average;
+    double high = low;
+    for (const ArchiveRow& row : span.blocks) {
+        low = std::min(low, values(row.block, quantity).low);
+        high = std::max(high, values(row.block, quantity).high);
+    }
+    return {low, high};
+}
+
+std::vector<std::pair<std::size_t, std::size_t>> HistoryModel::stretches(const Span& span)
+{
+    std::vector<std::pair<std::size_t, std::size_t>> found;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < span.blocks.size(); ++i) {
+        if (span.lineEnds[i]) {
+            found.emplace_back(start, i);
+            start = i + 1;
+        }
+    }
+    return found;
+}
+
+const HistoryModel::Interval* HistoryModel::intervalAt(const Span& span, qint64 at)
+{
+    const Interval* under = nullptr;
+    for (const Interval& interval : span.intervals) {
+        if (at >= interval.from && at <= interval.to)
+            under = &interval;
+    }
+    return under;
+}
+
+const HistoryModel::Interval* HistoryModel::intervalBefore(const Span& span, std::size_t block)
+{
+    const qint64 at = span.blocks[block].at.toMSecsSinceEpoch();
+    const qint64 previous = block == 0 ? 0 : span.blocks[block - 1].at.toMSecsSinceEpoch();
+    const Interval* before = nullptr;
+    for (const Interval& interval : span.intervals) {
+        if (interval.to <= at && interval.to >= previous)
+            before = &interval;
+    }
+    return before;
+}
+
 HistoryModel::Axis HistoryModel::axisFor(double lowest, double highest, int ticks)
 {
     Axis axis;
@@ -186,6 +242,51 @@ QStringList HistoryModel::axisLabels(const Axis& axis, const QLocale& locale)
     for (int tick = 0; tick <= axis.steps; ++tick)
         labels << locale.toString(axis.low + tick * axis.step, 'f', axis.step < 1.0 ? 1 : 0);
     return labels;
+}
+
+QString HistoryModel::timeLabelSample(qint64 span, const QLocale& locale)
+{
+    return span <= 2 * DayMs ? locale.toString(QTime(23, 59), QLocale::ShortFormat)
+                             : locale.toString(QDate(2026, 12, 28), QStringLiteral("ddd d.M."));
+}
+
+std::vector<HistoryModel::TimeTick> HistoryModel::timeTicks(qint64 from, qint64 to, int fitting,
+                                                            const QLocale& locale)
+{
+    const qint64 span = to - from;
+    // Hours for a day, days for longer.
+    const bool hours = span <= 2 * DayMs;
+    qint64 step = hours ? 60 * MinuteMs : DayMs;
+    static constexpr int HourSteps[] = {1, 2, 3, 6, 12};
+    static constexpr int DaySteps[] = {1, 2, 7, 14};
+    const int count = hours ? int(std::size(HourSteps)) : int(std::size(DaySteps));
+    for (int i = 0; i < count; ++i) {
+        step = (hours ? 60 * MinuteMs * HourSteps[i] : DayMs * DaySteps[i]);
+        if (span / step <= fitting)
+            break;
+    }
+    std::vector<TimeTick> ticks;
+    QDateTime tick = QDateTime::fromMSecsSinceEpoch(from);
+    tick = hours ? QDateTime(tick.date(), QTime(tick.time().hour(), 0))
+                 : QDateTime(tick.date(), QTime(0, 0));
+    QDate lastDate;
+    for (; tick.toMSecsSinceEpoch() <= to; tick = hours ? tick.addSecs(3600) : tick.addDays(1)) {
+        const qint64 at = tick.toMSecsSinceEpoch();
+        const bool wholeStep = hours ? tick.time().hour() % (step / (60 * MinuteMs)) == 0
+                                     : tick.date().toJulianDay() % (step / DayMs) == 0;
+        if (at < from || !wholeStep)
+            continue;
+        TimeTick mark{at,
+                      hours ? locale.toString(tick.time(), QLocale::ShortFormat)
+                            : locale.toString(tick.date(), QStringLiteral("ddd d.M.")),
+                      {}};
+        if (hours && tick.date() != lastDate) {
+            mark.date = locale.toString(tick.date(), QLocale::ShortFormat);
+            lastDate = tick.date();
+        }
+        ticks.push_back(mark);
+    }
+    return ticks;
 }
 
 QString HistoryModel::describe(const ArchiveRow& row, const QLocale& locale)

@@ -45,12 +45,38 @@ public:
         double value(Which which) const;
     };
 
+    enum class Quantity { Temperature, Humidity };
+    // A block's average, lowest and highest of the quantity.
+    struct Values {
+        double average = 0.0;
+        double low = 0.0;
+        double high = 0.0;
+    };
+    static Values values(const BlockSummary& block, Quantity quantity);
+    // The lowest and highest of the quantity in the span's blocks, for its axis; a usual range
+    // where it has none.
+    static std::pair<double, double> range(const Span& span, Quantity quantity);
+    // The stretches of unbroken line: the first and last block of each.
+    static std::vector<std::pair<std::size_t, std::size_t>> stretches(const Span& span);
+    // The stretch that holds the moment, if any.
+    static const Interval* intervalAt(const Span& span, qint64 at);
+    // What became of the port between a block and the one before it.
+    static const Interval* intervalBefore(const Span& span, std::size_t block);
+
     // A value axis: from low to high in steps of step, steps of them.
     struct Axis {
         double low = 0.0;
         double high = 1.0;
         double step = 1.0;
         int steps = 1;
+    };
+
+    // A mark on the time axis: on a whole local hour for a span of up to two days, else on a
+    // midnight. The first mark of each day of an hourly axis also has its date.
+    struct TimeTick {
+        qint64 at = 0;
+        QString label;
+        QString date;
     };
 
     // Reads the archive in the folder, from KeptDays before now; later rows come by append().
@@ -69,6 +95,11 @@ public:
     static Axis axisFor(double lowest, double highest, int ticks);
     // The numbers at its ticks, from low to high.
     static QStringList axisLabels(const Axis& axis, const QLocale& locale = QLocale());
+    // As many marks as `fitting` labels, on round steps.
+    static std::vector<TimeTick> timeTicks(qint64 from, qint64 to, int fitting,
+                                           const QLocale& locale = QLocale());
+    // The widest label of such an axis, to measure.
+    static QString timeLabelSample(qint64 span, const QLocale& locale = QLocale());
     // What a block or an interval was, in words, for the pointer and for a text in place of the
     // chart.
     static QString describe(const ArchiveRow& block, const QLocale& locale = QLocale());

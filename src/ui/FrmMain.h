@@ -55,7 +55,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void buildControls();
     void buildMenu();
     float storedPosition(const QString& key, QList<KoraError>& unreadable);
     void savePosition();

@@ -9,9 +9,6 @@
 #include <cmath>
 
 namespace {
-constexpr qint64 MinuteMs = 60 * 1000;
-constexpr qint64 DayMs = 24 * 60 * MinuteMs;
-
 QColor shade(const QString& event)
 {
     if (event == QLatin1String("silent"))
@@ -20,20 +17,18 @@ QColor shade(const QString& event)
         return QColor(128, 128, 128, 90);
     return QColor(220, 40, 40, 60);
 }
-
-QString decimal(double value, int decimals)
-{
-    return QLocale().toString(value, 'f', decimals);
-}
 } // namespace
 
 struct HistoryChart::Panel {
     QRect area;
     QString title;
     HistoryModel::Axis axis;
-    double (*average)(const BlockSummary&) = nullptr;
-    double (*lowest)(const BlockSummary&) = nullptr;
-    double (*highest)(const BlockSummary&) = nullptr;
+    HistoryModel::Quantity quantity = HistoryModel::Quantity::Temperature;
+
+    HistoryModel::Values values(const ArchiveRow& row) const
+    {
+        return HistoryModel::values(row.block, quantity);
+    }
 
     double yOf(double value) const
     {
@@ -50,16 +45,6 @@ HistoryChart::HistoryChart(QWidget* parent) : QWidget(parent)
     setAutoFillBackground(true);
 }
 
-QSize HistoryChart::sizeHint() const
-{
-    return QSize(fontMetrics().averageCharWidth() * 90, fontMetrics().height() * 26);
-}
-
-QSize HistoryChart::minimumSizeHint() const
-{
-    return QSize(fontMetrics().averageCharWidth() * 40, fontMetrics().height() * 12);
-}
-
 void HistoryChart::setSpan(HistoryModel::Span span)
 {
     m_span = std::move(span);
@@ -71,7 +56,8 @@ void HistoryChart::setSpan(HistoryModel::Span span)
 QRect HistoryChart::plotArea() const
 {
     const QFontMetrics metrics = fontMetrics();
-    const int left = metrics.horizontalAdvance(decimal(-40.0, 1)) + metrics.averageCharWidth() * 3;
+    const int left = metrics.horizontalAdvance(QLocale().toString(-40.0, 'f', 1)) +
+                     metrics.averageCharWidth() * 3;
     const int right = metrics.averageCharWidth() * 3;
     const int top = metrics.height() / 2;
     const int bottom = metrics.height() * 2 + metrics.height() / 2;
@@ -89,22 +75,9 @@ void HistoryChart::panels(Panel& temperature, Panel& humidity) const
                           area.width(), each - fontMetrics().height());
     temperature.title = QStringLiteral("Temperature (°C)");
     humidity.title = QStringLiteral("Humidity (%)");
-    temperature.average = [](const BlockSummary& b) { return b.temperatureAverage; };
-    temperature.lowest = [](const BlockSummary& b) { return b.temperatureLow; };
-    temperature.highest = [](const BlockSummary& b) { return b.temperatureHigh; };
-    humidity.average = [](const BlockSummary& b) { return b.humidityAverage; };
-    humidity.lowest = [](const BlockSummary& b) { return b.humidityLow; };
-    humidity.highest = [](const BlockSummary& b) { return b.humidityHigh; };
+    humidity.quantity = HistoryModel::Quantity::Humidity;
     for (Panel* panel : {&temperature, &humidity}) {
-        double low = panel == &temperature ? 0.0 : 40.0;
-        double high = panel == &temperature ? 20.0 : 80.0;
-        if (!m_span.blocks.empty()) {
-            low = high = panel->average(m_span.blocks.front().block);
-            for (const ArchiveRow& row : m_span.blocks) {
-                low = std::min(low, panel->lowest(row.block));
-                high = std::max(high, panel->highest(row.block));
-            }
-        }
+        const auto [low, high] = HistoryModel::range(m_span, panel->quantity);
         const int ticks = std::max(2, panel->area.height() / (fontMetrics().height() * 2));
         panel->axis = HistoryModel::axisFor(low, high, ticks);
     }
@@ -168,11 +141,10 @@ void HistoryChart::drawPanel(QPainter& painter, const Panel& panel) const
         painter.setPen(QPen(grid, 0.5));
         painter.drawLine(QPointF(panel.area.left(), y), QPointF(panel.area.right(), y));
         painter.setPen(text);
-        const QString& label = labels[tick];
         painter.drawText(QRectF(0, y - fontMetrics().height() / 2.0,
                                 panel.area.left() - fontMetrics().averageCharWidth(),
                                 fontMetrics().height()),
-                         Qt::AlignRight | Qt::AlignVCenter, label);
+                         Qt::AlignRight | Qt::AlignVCenter, labels[tick]);
     }
     painter.setPen(QPen(grid, 1));
     painter.drawRect(panel.area);
@@ -182,22 +154,19 @@ void HistoryChart::drawPanel(QPainter& painter, const Panel& panel) const
     band.setAlpha(50);
     painter.save();
     painter.setClipRect(panel.area);
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < m_span.blocks.size(); ++i) {
-        if (!m_span.lineEnds[i])
-            continue;
+    for (const auto& [start, i] : HistoryModel::stretches(m_span)) {
         // One stretch of line from start to i, over its band from lowest to highest.
         QPainterPath averages, range;
         for (std::size_t j = start; j <= i; ++j) {
             const QPointF p(xOf(m_span.blocks[j].at.toMSecsSinceEpoch(), panel.area),
-                            panel.yOf(panel.average(m_span.blocks[j].block)));
+                            panel.yOf(panel.values(m_span.blocks[j]).average));
             j == start ? averages.moveTo(p) : averages.lineTo(p);
-            const QPointF top(p.x(), panel.yOf(panel.highest(m_span.blocks[j].block)));
+            const QPointF top(p.x(), panel.yOf(panel.values(m_span.blocks[j]).high));
             j == start ? range.moveTo(top) : range.lineTo(top);
         }
         for (std::size_t j = i + 1; j-- > start;)
             range.lineTo(xOf(m_span.blocks[j].at.toMSecsSinceEpoch(), panel.area),
-                         panel.yOf(panel.lowest(m_span.blocks[j].block)));
+                         panel.yOf(panel.values(m_span.blocks[j]).low));
         range.closeSubpath();
         painter.fillPath(range, band);
         painter.setPen(QPen(line, 2));
@@ -205,7 +174,6 @@ void HistoryChart::drawPanel(QPainter& painter, const Panel& panel) const
             painter.drawEllipse(averages.currentPosition(), 2.0, 2.0);
         else
             painter.drawPath(averages);
-        start = i + 1;
     }
     painter.restore();
 }
@@ -213,57 +181,29 @@ void HistoryChart::drawPanel(QPainter& painter, const Panel& panel) const
 void HistoryChart::drawTimeAxis(QPainter& painter, const QRect& area) const
 {
     const QLocale locale;
-    const qint64 span = m_span.to - m_span.from;
     const QFontMetrics metrics = fontMetrics();
-    // Hours for a day, days for longer; as many labels as fit.
-    const bool hours = span <= 2 * DayMs;
-    const QString sample = hours ? locale.toString(QTime(23, 59), QLocale::ShortFormat)
-                                 : locale.toString(QDate(2026, 12, 28), QStringLiteral("ddd d.M."));
-    const int room = metrics.horizontalAdvance(sample) + metrics.averageCharWidth() * 2;
-    const int fitting = std::max(1, area.width() / room);
-    qint64 step = hours ? 60 * MinuteMs : DayMs;
-    static constexpr int HourSteps[] = {1, 2, 3, 6, 12};
-    static constexpr int DaySteps[] = {1, 2, 7, 14};
-    const int count = hours ? int(std::size(HourSteps)) : int(std::size(DaySteps));
-    for (int i = 0; i < count; ++i) {
-        step = (hours ? 60 * MinuteMs * HourSteps[i] : DayMs * DaySteps[i]);
-        if (span / step <= fitting)
-            break;
-    }
-    // Ticks fall on whole local hours or midnights.
-    QDateTime tick = QDateTime::fromMSecsSinceEpoch(m_span.from);
-    tick = hours ? QDateTime(tick.date(), QTime(tick.time().hour(), 0))
-                 : QDateTime(tick.date(), QTime(0, 0));
+    const int room =
+        metrics.horizontalAdvance(HistoryModel::timeLabelSample(m_span.to - m_span.from, locale)) +
+        metrics.averageCharWidth() * 2;
     const int baseline = area.bottom() + metrics.height() + 2;
-    QDate lastDate;
     // A label at either end stays whole.
     const auto inside = [this](QRectF label) {
         label.moveLeft(std::clamp(label.left(), 0.0, std::max(0.0, width() - label.width())));
         return label;
     };
-    while (tick.toMSecsSinceEpoch() <= m_span.to) {
-        const qint64 at = tick.toMSecsSinceEpoch();
-        const bool wholeStep = hours ? tick.time().hour() % (step / (60 * MinuteMs)) == 0
-                                     : tick.date().toJulianDay() % (step / DayMs) == 0;
-        if (at >= m_span.from && wholeStep) {
-            const double x = xOf(at, area);
-            painter.setPen(QPen(palette().color(QPalette::Mid), 0.5, Qt::DotLine));
-            painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
-            painter.setPen(palette().color(QPalette::Text));
-            const QString label = hours ? locale.toString(tick.time(), QLocale::ShortFormat)
-                                        : locale.toString(tick.date(), QStringLiteral("ddd d.M."));
-            painter.drawText(
-                inside(QRectF(x - room / 2.0, baseline - metrics.ascent(), room, metrics.height())),
-                Qt::AlignHCenter, label);
-            if (hours && tick.date() != lastDate) {
-                painter.drawText(
-                    inside(QRectF(x - room, baseline + metrics.height() - metrics.ascent(),
-                                  room * 2, metrics.height())),
-                    Qt::AlignHCenter, locale.toString(tick.date(), QLocale::ShortFormat));
-                lastDate = tick.date();
-            }
-        }
-        tick = hours ? tick.addSecs(3600) : tick.addDays(1);
+    for (const HistoryModel::TimeTick& tick : HistoryModel::timeTicks(
+             m_span.from, m_span.to, std::max(1, area.width() / room), locale)) {
+        const double x = xOf(tick.at, area);
+        painter.setPen(QPen(palette().color(QPalette::Mid), 0.5, Qt::DotLine));
+        painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawText(
+            inside(QRectF(x - room / 2.0, baseline - metrics.ascent(), room, metrics.height())),
+            Qt::AlignHCenter, tick.label);
+        if (!tick.date.isEmpty())
+            painter.drawText(inside(QRectF(x - room, baseline + metrics.height() - metrics.ascent(),
+                                           room * 2, metrics.height())),
+                             Qt::AlignHCenter, tick.date);
     }
 }
 
@@ -292,11 +232,7 @@ void HistoryChart::pointAt(const QPoint& position)
     }
     const double span = double(std::max<qint64>(m_span.to - m_span.from, 1));
     const qint64 at = m_span.from + qint64((position.x() - whole.left()) * span / whole.width());
-    const HistoryModel::Interval* under = nullptr;
-    for (const HistoryModel::Interval& interval : m_span.intervals) {
-        if (at >= interval.from && at <= interval.to)
-            under = &interval;
-    }
+    const HistoryModel::Interval* under = HistoryModel::intervalAt(m_span, at);
     // The nearest block within a few pixels.
     int nearest = -1;
     double best = fontMetrics().averageCharWidth() * 2.0;
@@ -353,14 +289,6 @@ void HistoryChart::keyPressEvent(QKeyEvent* event)
         return;
     m_cursor = cursor;
     // Also what happened to the port at that block's time, or just before it.
-    const qint64 at = m_span.blocks[std::size_t(cursor)].at.toMSecsSinceEpoch();
-    const HistoryModel::Interval* before = nullptr;
-    for (const HistoryModel::Interval& interval : m_span.intervals) {
-        if (interval.to <= at &&
-            (cursor == 0 ||
-             interval.to >= m_span.blocks[std::size_t(cursor - 1)].at.toMSecsSinceEpoch()))
-            before = &interval;
-    }
-    point(cursor, before);
+    point(cursor, HistoryModel::intervalBefore(m_span, std::size_t(cursor)));
     update();
 }

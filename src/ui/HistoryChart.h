@@ -23,8 +23,14 @@ public:
     // What the chart tells of the block or interval under the cursor.
     QString pointed() const { return m_pointed; }
 
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override
+    {
+        return QSize(fontMetrics().averageCharWidth() * 90, fontMetrics().height() * 26);
+    }
+    QSize minimumSizeHint() const override
+    {
+        return QSize(fontMetrics().averageCharWidth() * 40, fontMetrics().height() * 12);
+    }
 
 signals:
     void pointedChanged(const QString& text);
