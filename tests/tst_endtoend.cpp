@@ -931,6 +931,17 @@ void TestEndToEnd::servesItsPage_data()
                                  << QByteArray("href=\"/archive/kora-2019-07.csv\"");
     QTest::newRow("a month") << QByteArray("GET /archive/kora-2019-07.csv") << 200
                              << QByteArray("text/csv; charset=utf-8") << QByteArray("2019-07-01");
+    QTest::newRow("the page's history")
+        << QByteArray("GET /?span=31d") << 200 << QByteArray("text/html; charset=utf-8")
+        << QByteArray("aria-current=\"page\">Last 31 days<");
+    QTest::newRow("its chart") << QByteArray("GET /history.svg?span=7d") << 200
+                               << QByteArray("image/svg+xml; charset=utf-8")
+                               << QByteArray("<circle cx=");
+    QTest::newRow("the history") << QByteArray("GET /api/history?span=24h") << 200
+                                 << QByteArray("application/json; charset=utf-8")
+                                 << QByteArray("\"count\":300");
+    QTest::newRow("a span it does not have")
+        << QByteArray("GET /api/history?span=1y") << 400 << QByteArray() << QByteArray();
     QTest::newRow("HEAD") << QByteArray("HEAD /api/now") << 200
                           << QByteArray("application/json; charset=utf-8") << QByteArray();
     QTest::newRow("another file in the archive")

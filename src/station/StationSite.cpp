@@ -1,5 +1,6 @@
 #include "StationSite.h"
 
+#include "HistorySvg.h"
 #include "Station.h"
 #include "StationJson.h"
 #include "measurement/Conditioning.h"
@@ -13,6 +14,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
+
+#include <cmath>
 
 namespace {
 const QRegularExpression& monthFile()
@@ -48,6 +51,9 @@ table { border-collapse: collapse; }
 th, td { padding: 0.15rem 0.75rem 0.15rem 0; text-align: right; }
 th[scope=row] { text-align: left; }
 pre { overflow-x: auto; }
+#chart { width: 100%; height: auto; max-width: 800px; border: 1px solid #ccc; }
+nav a[aria-current] { font-weight: bold; }
+#extremes { margin-top: 0.5rem; font-size: 0.9rem; }
 a:focus, a:hover { outline: 2px solid; }
 )";
 
@@ -88,6 +94,12 @@ const char Script[] = R"("use strict";
     time("block-time", block.time);
     set("status", now.status || "");
     set("report", (now.report || []).join("\n"));
+    // A new block: the chart is drawn again.
+    const chart = document.getElementById("chart");
+    if (chart && block.time && chart.dataset.block !== block.time) {
+      if (chart.dataset.block) chart.src = chart.src.split("&")[0] + "&t=" + Date.now();
+      chart.dataset.block = block.time;
+    }
   }
   if (!window.EventSource) return;
   const events = new EventSource("/events");
@@ -197,6 +209,15 @@ QLocale StationSite::localeFor(const QByteArray& acceptLanguage)
 
 WebServer::Reply StationSite::reply(const WebServer::Request& request) const
 {
+    WebServer::Reply reply = answer(request);
+    // Scripts of other pages may read the JSON, its refusals too; nothing else.
+    if (request.path.startsWith("/api/"))
+        reply.headers.append({QByteArray("Access-Control-Allow-Origin"), QByteArray("*")});
+    return reply;
+}
+
+WebServer::Reply StationSite::answer(const WebServer::Request& request) const
+{
     const QByteArray& path = request.path;
     // Encoded slashes, dots or ends are no part of any name here.
     const QByteArray lower = path.toLower();
@@ -204,11 +225,25 @@ WebServer::Reply StationSite::reply(const WebServer::Request& request) const
         lower.contains("%5c") || lower.contains("%2e") || path.contains('\\'))
         return text(400, "Bad path.\n");
 
+    const QByteArray span = request.argument("span");
+    const int days = spanDays(span.isEmpty() ? QByteArray("24h") : span);
+    const bool historic = path == "/" || path == "/history.svg" || path == "/api/history";
+    if (historic && days == 0)
+        return text(400, "The span is 24h, 7d or 31d.\n");
+    const QLocale locale = localeFor(request.header("Accept-Language"));
+
     WebServer::Reply reply;
     reply.headers.append({QByteArray("Cache-Control"), QByteArray("no-cache")});
     if (path == "/") {
         reply.contentType = "text/html; charset=utf-8";
-        reply.body = page(localeFor(request.header("Accept-Language")));
+        reply.body = page(locale, days);
+    } else if (path == "/history.svg") {
+        const QDateTime now = m_clock.now();
+        reply.contentType = "image/svg+xml; charset=utf-8";
+        reply.body = HistorySvg::draw(m_station.history().span(now.addDays(-days), now), locale);
+    } else if (path == "/api/history") {
+        reply.contentType = "application/json; charset=utf-8";
+        reply.body = StationJson::compact(historyJson(days)) + '\n';
     } else if (path == "/style.css") {
         reply.contentType = "text/css; charset=utf-8";
         reply.body = Style;
@@ -222,7 +257,6 @@ WebServer::Reply StationSite::reply(const WebServer::Request& request) const
     } else if (path == "/api/now") {
         reply.contentType = "application/json; charset=utf-8";
         reply.body = StationJson::compact(now()) + '\n';
-        reply.headers.append({QByteArray("Access-Control-Allow-Origin"), QByteArray("*")});
     } else if (path == "/wxnow.txt") {
         reply.body = reportBytes();
         if (reply.body.isEmpty())
@@ -263,7 +297,131 @@ QByteArray StationSite::archiveList() const
     return body + "</ul></body></html>\n";
 }
 
-QByteArray StationSite::page(const QLocale& locale) const
+int StationSite::spanDays(const QByteArray& asked)
+{
+    if (asked == "24h")
+        return 1;
+    if (asked == "7d")
+        return 7;
+    if (asked == "31d")
+        return 31;
+    return 0;
+}
+
+QJsonObject StationSite::historyJson(int days) const
+{
+    const QDateTime now = m_clock.now();
+    const HistoryModel::Span span = m_station.history().span(now.addDays(-days), now);
+    QJsonArray blocks;
+    for (std::size_t i = 0; i < span.blocks.size(); ++i) {
+        QJsonObject block = StationJson::block(span.blocks[i].block, span.blocks[i].at);
+        block.insert("lineEndsAfter", bool(span.lineEnds[i]));
+        blocks.append(block);
+    }
+    QJsonArray intervals;
+    for (const HistoryModel::Interval& interval : span.intervals)
+        intervals.append(QJsonObject{
+            {"from", StationJson::isoTime(QDateTime::fromMSecsSinceEpoch(interval.from))},
+            {"to", StationJson::isoTime(QDateTime::fromMSecsSinceEpoch(interval.to))},
+            {"event", interval.event},
+            {"detail", interval.detail}});
+    QJsonObject extremes;
+    const QDate today = now.toLocalTime().date();
+    for (int day = 0; day < 2; ++day) {
+        const HistoryModel::Extremes found = m_station.history().extremes(today.addDays(-day));
+        QJsonObject values;
+        static const char* const Names[] = {"temperatureLow", "temperatureHigh", "humidityLow",
+                                            "humidityHigh"};
+        for (int which = 0; which < 4; ++which)
+            if (const ArchiveRow* row = found.rows[which])
+                values.insert(
+                    Names[which],
+                    QJsonObject{
+                        {"value",
+                         std::round(found.value(HistoryModel::Extremes::Which(which)) * 10.0) /
+                             10.0},
+                        {"time", StationJson::isoTime(row->at)}});
+        extremes.insert(day == 0 ? "today" : "yesterday", values);
+    }
+    return {{"from", StationJson::isoTime(QDateTime::fromMSecsSinceEpoch(span.from))},
+            {"to", StationJson::isoTime(QDateTime::fromMSecsSinceEpoch(span.to))},
+            {"blocks", blocks},
+            {"intervals", intervals},
+            {"extremes", extremes}};
+}
+
+QByteArray StationSite::historySection(const QLocale& locale, int days) const
+{
+    const QDateTime now = m_clock.now();
+    const HistoryModel& history = m_station.history();
+    const HistoryModel::Span span = history.span(now.addDays(-days), now);
+    static const std::pair<int, const char*> Spans[] = {{1, "24h"}, {7, "7d"}, {31, "31d"}};
+    QByteArray links;
+    for (const auto& [spanDays, name] : Spans)
+        links += QByteArray(links.isEmpty() ? "" : " · ") + "<a href=\"/?span=" + name +
+                 "#history\"" + (spanDays == days ? " aria-current=\"page\"" : "") + ">Last " +
+                 (spanDays == 1 ? QByteArray("24 hours") : QByteArray::number(spanDays) + " days") +
+                 "</a>";
+
+    // In words, for whoever does not see the chart.
+    QString summary =
+        QStringLiteral("Temperature and humidity, last %1: ")
+            .arg(days == 1 ? QStringLiteral("24 hours") : QStringLiteral("%1 days").arg(days));
+    if (span.blocks.empty()) {
+        summary += QStringLiteral("no reports.");
+    } else {
+        const auto [tLow, tHigh] = HistoryModel::range(span, HistoryModel::Quantity::Temperature);
+        const auto [hLow, hHigh] = HistoryModel::range(span, HistoryModel::Quantity::Humidity);
+        summary += QStringLiteral("%1 reports, temperature from %2 to %3 °C, humidity from %4 "
+                                  "to %5 %; stretches without readings: %6.")
+                       .arg(span.blocks.size())
+                       .arg(locale.toString(tLow, 'f', 1), locale.toString(tHigh, 'f', 1),
+                            locale.toString(hLow, 'f', 1), locale.toString(hHigh, 'f', 1))
+                       .arg(span.intervals.size());
+    }
+    QByteArray events;
+    for (const HistoryModel::Interval& interval : span.intervals)
+        events += "<li>" + html(HistoryModel::describe(interval, locale)) + "</li>\n";
+
+    static const char* const Columns[] = {"Lowest temperature", "Highest temperature",
+                                          "Lowest humidity", "Highest humidity"};
+    QByteArray extremes = "<table id=\"extremes\"><thead><tr><td></td>";
+    for (const char* column : Columns)
+        extremes += QByteArray("<th scope=\"col\">") + column + "</th>";
+    extremes += "</tr></thead><tbody>\n";
+    const QDate today = now.toLocalTime().date();
+    for (int day = 0; day < 2; ++day) {
+        const HistoryModel::Extremes found = history.extremes(today.addDays(-day));
+        extremes +=
+            QByteArray("<tr><th scope=\"row\">") + (day == 0 ? "Today" : "Yesterday") + "</th>";
+        for (int which = 0; which < 4; ++which) {
+            const ArchiveRow* row = found.rows[which];
+            extremes +=
+                "<td>" +
+                (row ? html(QStringLiteral("%1 %2 at %3")
+                                .arg(locale.toString(
+                                         found.value(HistoryModel::Extremes::Which(which)), 'f', 1),
+                                     which < 2 ? QStringLiteral("°C") : QStringLiteral("%"),
+                                     locale.toString(row->at.toLocalTime().time(),
+                                                     QLocale::ShortFormat)))
+                     : QByteArray("–")) +
+                "</td>";
+        }
+        extremes += "</tr>\n";
+    }
+    const QByteArray name = days == 1 ? "24h" : QByteArray::number(days) + 'd';
+    return "<section aria-labelledby=\"history\"><h2 id=\"history\">History</h2>\n"
+           "<nav aria-label=\"Span\">" +
+           links + "</nav>\n<img id=\"chart\" src=\"/history.svg?span=" + name +
+           "\" width=\"800\" height=\"440\" alt=\"" + html(summary) + "\">\n" + extremes +
+           "</tbody></table>\n<details><summary>What happened to the port</summary><ul "
+           "id=\"events\">\n" +
+           (events.isEmpty() ? QByteArray("<li>Nothing: it was read all the time.</li>\n")
+                             : events) +
+           "</ul></details></section>\n";
+}
+
+QByteArray StationSite::page(const QLocale& locale, int days) const
 {
     const QJsonObject state = now();
     const auto number = [&locale](const QJsonValue& value, int decimals) {
@@ -317,7 +475,8 @@ QByteArray StationSite::page(const QLocale& locale) const
            "<section aria-labelledby=\"report-heading\"><h2 id=\"report-heading\">Report</h2>"
            "<pre id=\"report\">" +
            html(report.join(u'\n')) +
-           "</pre><p><a href=\"/wxnow.txt\">wxnow.txt</a></p></section>\n"
+           "</pre><p><a href=\"/wxnow.txt\">wxnow.txt</a></p></section>\n" +
+           historySection(locale, days) +
            "<nav><a href=\"/archive/\">Archive</a> · <a href=\"/api/now\">JSON</a></nav>\n"
            "</main>\n</body></html>\n";
 }

@@ -19,8 +19,8 @@ class Station;
 // asks for changes anything, and no part of a path reaches the file system but the exact name
 // of an archive month.
 //
-// Paths: / (the page, its style.css and page.js), /events, /wxnow.txt, /archive/ and its
-// kora-YYYY-MM.csv files, /api/now.
+// Paths: / (the page, its style.css and page.js, history.svg), /events, /wxnow.txt, /archive/
+// and its kora-YYYY-MM.csv files, /api/now, /api/history.
 class StationSite : public QObject {
     Q_OBJECT
 public:
@@ -43,7 +43,12 @@ public:
     static QLocale localeFor(const QByteArray& acceptLanguage);
 
 private:
-    QByteArray page(const QLocale& locale) const;
+    // The days of a span asked for as 24h, 7d or 31d; 0 for none of them.
+    static int spanDays(const QByteArray& asked);
+    WebServer::Reply answer(const WebServer::Request& request) const;
+    QByteArray page(const QLocale& locale, int days) const;
+    QByteArray historySection(const QLocale& locale, int days) const;
+    QJsonObject historyJson(int days) const;
     QByteArray archiveList() const;
     QByteArray reportBytes() const;
     void changed();
