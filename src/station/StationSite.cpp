@@ -39,6 +39,7 @@ QByteArray html(const QString& text)
 
 // What style.css and page.js are: the page's own, so that its policy allows nothing inline.
 const char Style[] = R"(:root { color-scheme: light dark; font-family: system-ui, sans-serif; }
+*, *::before, *::after { box-sizing: border-box; }
 body { margin: 0 auto; max-width: 48rem; padding: 0.5rem 1rem; line-height: 1.4; }
 h1 { font-size: 1.5rem; margin: 0.5rem 0; }
 h2 { font-size: 1.1rem; margin: 1rem 0 0.25rem; }
@@ -47,13 +48,14 @@ h2 { font-size: 1.1rem; margin: 1rem 0 0.25rem; }
 .now div { min-width: 9rem; }
 .now dt { font-size: 0.9rem; }
 .now dd { margin: 0; font-size: 2rem; font-variant-numeric: tabular-nums; }
-table { border-collapse: collapse; }
+table { border-collapse: collapse; display: block; max-width: 100%; overflow-x: auto; }
 th, td { padding: 0.15rem 0.75rem 0.15rem 0; text-align: right; }
 th[scope=row] { text-align: left; }
 pre { overflow-x: auto; }
 #chart { width: 100%; height: auto; max-width: 800px; border: 1px solid #ccc; }
 nav a[aria-current] { font-weight: bold; }
 #extremes { margin-top: 0.5rem; font-size: 0.9rem; }
+@media (max-width: 32rem) { #extremes { font-size: 0.75rem; } th, td { padding-right: 0.4rem; } }
 a:focus, a:hover { outline: 2px solid; }
 )";
 
@@ -61,6 +63,7 @@ const char Script[] = R"("use strict";
 // Keeps the page live: each change of the station comes as an event "now" with /api/now's JSON.
 (function () {
   const lang = document.documentElement.lang || "en";
+  let lastDrawn;
   const formats = {};
   function number(value, decimals) {
     if (typeof value !== "number") return "–";
@@ -94,12 +97,18 @@ const char Script[] = R"("use strict";
     time("block-time", block.time);
     set("status", now.status || "");
     set("report", (now.report || []).join("\n"));
-    // A new block: the chart is drawn again.
-    const chart = document.getElementById("chart");
-    if (chart && block.time && chart.dataset.block !== block.time) {
-      if (chart.dataset.block) chart.src = chart.src.split("&")[0] + "&t=" + Date.now();
-      chart.dataset.block = block.time;
+    // A new block, or the port lost or back: the history is drawn again, its chart, extremes
+    // and events, as the page's own address gives them.
+    const drawn = (block.time || "") + " " + ((now.port || {}).time || "");
+    if (lastDrawn !== undefined && drawn !== lastDrawn) {
+      fetch(location.pathname + location.search).then(r => r.text()).then(function (text) {
+        const fresh = new DOMParser().parseFromString(text, "text/html");
+        const section = fresh.getElementById("history-part");
+        const shown = document.getElementById("history-part");
+        if (section && shown) shown.replaceWith(document.adoptNode(section));
+      });
     }
+    lastDrawn = drawn;
   }
   if (!window.EventSource) return;
   const events = new EventSource("/events");
@@ -410,7 +419,8 @@ QByteArray StationSite::historySection(const QLocale& locale, int days) const
         extremes += "</tr>\n";
     }
     const QByteArray name = days == 1 ? "24h" : QByteArray::number(days) + 'd';
-    return "<section aria-labelledby=\"history\"><h2 id=\"history\">History</h2>\n"
+    return "<section id=\"history-part\" aria-labelledby=\"history\"><h2 id=\"history\">"
+           "History</h2>\n"
            "<nav aria-label=\"Span\">" +
            links + "</nav>\n<img id=\"chart\" src=\"/history.svg?span=" + name +
            "\" width=\"800\" height=\"440\" alt=\"" + html(summary) + "\">\n" + extremes +
