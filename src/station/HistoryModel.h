@@ -82,6 +82,8 @@ public:
     // Reads the archive in the folder, from KeptDays before now; later rows come by append().
     void load(const QString& folder, const QDateTime& now);
     bool isLoaded() const { return m_loaded; }
+    // When its newest row happened, in ms since 1970; 0 without rows. Changes with every row.
+    qint64 newest() const { return m_rows.empty() ? 0 : m_rows.back().at.toMSecsSinceEpoch(); }
     // A row just archived; nothing before the archive has been read, which holds it then.
     void append(const ArchiveRow& row);
 

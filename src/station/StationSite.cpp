@@ -113,6 +113,9 @@ const char Script[] = R"("use strict";
   if (!window.EventSource) return;
   const events = new EventSource("/events");
   events.addEventListener("now", function (event) { show(JSON.parse(event.data)); });
+  // Whether the page is live, for whoever wonders why it stands still.
+  events.onopen = function () { document.body.dataset.live = "yes"; };
+  events.onerror = function () { document.body.dataset.live = "no"; };
 })();
 )";
 } // namespace
@@ -423,6 +426,8 @@ QByteArray StationSite::historySection(const QLocale& locale, int days) const
            "History</h2>\n"
            "<nav aria-label=\"Span\">" +
            links + "</nav>\n<img id=\"chart\" src=\"/history.svg?span=" + name +
+           // A new address for each new row: a browser keeps an image it has by its address.
+           "&amp;rows=" + QByteArray::number(history.newest()) +
            "\" width=\"800\" height=\"440\" alt=\"" + html(summary) + "\">\n" + extremes +
            "</tbody></table>\n<details><summary>What happened to the port</summary><ul "
            "id=\"events\">\n" +

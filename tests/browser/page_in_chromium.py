@@ -10,12 +10,15 @@ loss of the port in its chart, and gives German decimal commas to a German brows
 starts with the archive files of that folder, for a history to show. Exits 77 where Chromium, its
 driver or Selenium is missing.
 """
+import fcntl
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
+import termios
 import time
 
 try:
@@ -30,8 +33,15 @@ except ImportError:
 PATIENCE = 60
 
 
+DRIVERS = []
+
+
 def fail(message):
     print("page_in_chromium: " + message)
+    for driver in DRIVERS:
+        print("page_in_chromium: live %r; console: %r" % (
+            driver.execute_script("return document.body.dataset.live;"),
+            driver.get_log("browser")))
     sys.exit(1)
 
 
@@ -53,11 +63,17 @@ def browser(language, width, height):
                      "--window-size=%d,%d" % (width, height)):
         options.add_argument(argument)
     options.add_experimental_option("prefs", {"intl.accept_languages": language})
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
     if width < 500:
         # A phone's screen: narrower than a headless window may be.
         options.add_experimental_option("mobileEmulation", {"deviceMetrics": {
             "width": width, "height": height, "pixelRatio": 2}})
     return webdriver.Chrome(service=Service(shutil.which("chromedriver")), options=options)
+
+
+def waiting(descriptor):
+    """Bytes at the device end that the program has not read yet."""
+    return struct.unpack("i", fcntl.ioctl(descriptor, termios.FIONREAD, b"\0\0\0\0"))[0]
 
 
 def text_of(driver, element_id):
@@ -90,7 +106,7 @@ def main():
                                           os.path.join(work, "archive"),
                                           "--listen", "127.0.0.1:0"],
                                env=environment, stderr=log, stdout=log)
-    drivers = []
+    drivers = DRIVERS
     try:
         def told():
             log.seek(0)
@@ -100,8 +116,12 @@ def main():
         def send(line, count=1):
             for _ in range(count):
                 os.write(master, line)
-                # One line a write, as a sensor sends them, each read before the next.
-                time.sleep(0.002)
+                # One line a write, as a sensor sends them, each read before the next: lines
+                # that reach the program together make one reading.
+                arrival = time.monotonic() + 0.003
+                while waiting(slave) == 0 and time.monotonic() < arrival:
+                    time.sleep(0.0001)
+                wait_for("the program to read the line", lambda: waiting(slave) == 0)
 
         driver = browser("en-US", 1100, 1400)
         drivers.append(driver)
