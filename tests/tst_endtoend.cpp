@@ -307,7 +307,8 @@ void TestEndToEnd::reportFromThreeHundredSensorLines()
     QTRY_VERIFY_WITH_TIMEOUT(text().endsWith(",300,,\n"), Patience);
 #ifdef KORA_HAVE_WEB
     if (listen.startsWith("127.0.0.1:"))
-        QVERIFY(HttpProbe::request(pagePort, "GET /api/now HTTP/1.1\r\nConnection: close\r\n\r\n")
+        QVERIFY(HttpProbe::request(
+                    pagePort, "GET /api/now HTTP/1.1\r\nHost: station\r\nConnection: close\r\n\r\n")
                     .body.contains("\"count\":300"));
 #endif
     const QList<QByteArray> rows = text().split('\n');

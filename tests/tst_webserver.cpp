@@ -56,6 +56,7 @@ private slots:
             << QByteArray("Request line");
         QTest::newRow("headers beyond the connection's memory")
             << "GET / HTTP/1.1\r\n" + longHeader.repeated(5) + end << 431 << QByteArray();
+        // Refused: libmicrohttpd 0.9 answers 400, 1.0 closes without a word (0).
         QTest::newRow("no HTTP") << QByteArray("hello there\r\n\r\n") << 400 << QByteArray();
     }
 
@@ -65,7 +66,9 @@ private slots:
         QFETCH(int, status);
         QFETCH(QByteArray, body);
         const HttpProbe::Answer answer = HttpProbe::request(m_server->port(), request);
-        QCOMPARE(answer.status, status);
+        // A refusal may also be a connection closed without an answer.
+        if (!(status == 400 && answer.status == 0))
+            QCOMPARE(answer.status, status);
         QVERIFY2(answer.body.startsWith(body), answer.body.left(100).constData());
         if (status == 405)
             QCOMPARE(answer.headers["allow"], QByteArray("GET, HEAD"));
@@ -119,15 +122,16 @@ private slots:
         QTRY_COMPARE(m_server->watched(), int(WebServer::ConnectionLimit));
         QElapsedTimer clock;
         clock.start();
-        const HttpProbe::Answer refused =
-            HttpProbe::request(m_server->port(), "GET / HTTP/1.1\r\nConnection: close\r\n\r\n");
+        const HttpProbe::Answer refused = HttpProbe::request(
+            m_server->port(), "GET / HTTP/1.1\r\nHost: station\r\nConnection: close\r\n\r\n");
         QCOMPARE(refused.status, 0);
         QVERIFY2(clock.elapsed() < WebServer::RequestSeconds * 1000 / 2,
                  "refused only once others were closed");
         // One goes: there is room again.
         held.pop_back();
         QTRY_COMPARE(
-            HttpProbe::request(m_server->port(), "GET / HTTP/1.1\r\nConnection: close\r\n\r\n")
+            HttpProbe::request(m_server->port(),
+                               "GET / HTTP/1.1\r\nHost: station\r\nConnection: close\r\n\r\n")
                 .status,
             200);
     }
