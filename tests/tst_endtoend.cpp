@@ -5,6 +5,7 @@
 #endif
 #include "common/UnhandledError.h"
 #ifdef KORA_HAVE_WEB
+#include "FreePort.h"
 #include "HttpProbe.h"
 #endif
 #include "station/Archive.h"
@@ -283,7 +284,7 @@ void TestEndToEnd::reportFromThreeHundredSensorLines()
     Pty pty;
     QVERIFY(pty.isValid());
 #ifdef KORA_HAVE_WEB
-    const int pagePort = HttpProbe::freePort();
+    const int pagePort = freePort();
     listen.replace("free", QString::number(pagePort));
 #endif
     if (!listen.isEmpty())

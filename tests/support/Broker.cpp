@@ -1,4 +1,5 @@
 #include "Broker.h"
+#include "FreePort.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -8,24 +9,6 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-namespace {
-// A port nothing listens on now, as the kernel hands out.
-int freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
-    return port;
-}
-} // namespace
 
 Broker::Broker(const QString& user, const QString& password, bool tls) : m_port(freePort())
 {

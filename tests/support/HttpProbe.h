@@ -31,8 +31,6 @@ public:
     static Answer parse(const QByteArray& response);
     // One request on a connection of its own, read to its end.
     static Answer request(int port, const QByteArray& bytes);
-    // A port on 127.0.0.1 that nothing listens on now.
-    static int freePort();
 
 private:
     bool readSome(int waitMs);
