@@ -38,6 +38,7 @@ QByteArray html(const QString& text)
 }
 
 // What style.css and page.js are: the page's own, so that its policy allows nothing inline.
+// Every address in the page is relative, so that it also works behind a proxy's prefix.
 const char Style[] = R"(:root { color-scheme: light dark; font-family: system-ui, sans-serif; }
 *, *::before, *::after { box-sizing: border-box; }
 body { margin: 0 auto; max-width: 48rem; padding: 0.5rem 1rem; line-height: 1.4; }
@@ -111,7 +112,7 @@ const char Script[] = R"("use strict";
     lastDrawn = drawn;
   }
   if (!window.EventSource) return;
-  const events = new EventSource("/events");
+  const events = new EventSource("events");
   events.addEventListener("now", function (event) { show(JSON.parse(event.data)); });
   // Whether the page is live, for whoever wonders why it stands still.
   events.onopen = function () { document.body.dataset.live = "yes"; };
@@ -294,8 +295,8 @@ QByteArray StationSite::archiveList() const
 {
     QByteArray body = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
                       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-                      "<title>KORA archive</title><link rel=\"stylesheet\" href=\"/style.css\">"
-                      "</head><body><h1>KORA archive</h1><p><a href=\"/\">The station now</a></p>"
+                      "<title>KORA archive</title><link rel=\"stylesheet\" href=\"../style.css\">"
+                      "</head><body><h1>KORA archive</h1><p><a href=\"../\">The station now</a></p>"
                       "<ul>\n";
     if (!m_station.archiveFolder().isEmpty()) {
         const QStringList months = QDir(m_station.archiveFolder())
@@ -303,8 +304,7 @@ QByteArray StationSite::archiveList() const
                                                   QDir::Name | QDir::Reversed);
         for (const QString& month : months)
             if (monthFile().match(month).hasMatch())
-                body +=
-                    "<li><a href=\"/archive/" + html(month) + "\">" + html(month) + "</a></li>\n";
+                body += "<li><a href=\"" + html(month) + "\">" + html(month) + "</a></li>\n";
     }
     return body + "</ul></body></html>\n";
 }
@@ -370,7 +370,7 @@ QByteArray StationSite::historySection(const QLocale& locale, int days) const
     static const std::pair<int, const char*> Spans[] = {{1, "24h"}, {7, "7d"}, {31, "31d"}};
     QByteArray links;
     for (const auto& [spanDays, name] : Spans)
-        links += QByteArray(links.isEmpty() ? "" : " · ") + "<a href=\"/?span=" + name +
+        links += QByteArray(links.isEmpty() ? "" : " · ") + "<a href=\"?span=" + name +
                  "#history\"" + (spanDays == days ? " aria-current=\"page\"" : "") + ">Last " +
                  (spanDays == 1 ? QByteArray("24 hours") : QByteArray::number(spanDays) + " days") +
                  "</a>";
@@ -425,7 +425,7 @@ QByteArray StationSite::historySection(const QLocale& locale, int days) const
     return "<section id=\"history-part\" aria-labelledby=\"history\"><h2 id=\"history\">"
            "History</h2>\n"
            "<nav aria-label=\"Span\">" +
-           links + "</nav>\n<img id=\"chart\" src=\"/history.svg?span=" + name +
+           links + "</nav>\n<img id=\"chart\" src=\"history.svg?span=" + name +
            // A new address for each new row: a browser keeps an image it has by its address.
            "&amp;rows=" + QByteArray::number(history.newest()) +
            "\" width=\"800\" height=\"440\" alt=\"" + html(summary) + "\">\n" + extremes +
@@ -469,8 +469,8 @@ QByteArray StationSite::page(const QLocale& locale, int days) const
     return "<!DOCTYPE html>\n<html lang=\"" + html(locale.bcp47Name()) +
            "\"><head><meta charset=\"utf-8\">"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-           "<title>KORA</title><link rel=\"stylesheet\" href=\"/style.css\">"
-           "<script src=\"/page.js\" defer></script></head>\n<body>\n"
+           "<title>KORA</title><link rel=\"stylesheet\" href=\"style.css\">"
+           "<script src=\"page.js\" defer></script></head>\n<body>\n"
            "<header><h1>KORA</h1><p id=\"status\" role=\"status\" aria-live=\"polite\">" +
            html(state["status"].toString()) +
            "</p></header>\n<main>\n"
@@ -490,8 +490,8 @@ QByteArray StationSite::page(const QLocale& locale, int days) const
            "<section aria-labelledby=\"report-heading\"><h2 id=\"report-heading\">Report</h2>"
            "<pre id=\"report\">" +
            html(report.join(u'\n')) +
-           "</pre><p><a href=\"/wxnow.txt\">wxnow.txt</a></p></section>\n" +
+           "</pre><p><a href=\"wxnow.txt\">wxnow.txt</a></p></section>\n" +
            historySection(locale, days) +
-           "<nav><a href=\"/archive/\">Archive</a> · <a href=\"/api/now\">JSON</a></nav>\n"
+           "<nav><a href=\"archive/\">Archive</a> · <a href=\"api/now\">JSON</a></nav>\n"
            "</main>\n</body></html>\n";
 }
