@@ -521,7 +521,9 @@ void TestEndToEnd::readingsResumeWhenTheDeviceIsBack()
         sendUntilReport(*pty, line, 300 - sentBefore, headless ? "report" : "work");
     QVERIFY2(isReport(bytes, weatherLine.constData()), bytes.constData());
     if (headless) {
-        // Each told once, in this order, and then the report.
+        // Each told once, in this order, and then the report, whose line follows its file.
+        QTRY_VERIFY2_WITH_TIMEOUT(logLines().size() >= log.size() + 1,
+                                  qPrintable(logLines().join("\n")), Patience);
         const QStringList lines = logLines();
         QVERIFY2(lines.size() == log.size() + 1, qPrintable(lines.join("\n")));
         for (int i = 0; i < log.size(); ++i)
