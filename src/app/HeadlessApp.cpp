@@ -9,14 +9,6 @@
 #include "station/Log.h"
 
 #include <QCoreApplication>
-#include <QSysInfo>
-
-#ifdef KORA_HAVE_MQTT
-#include "station/MqttPublisher.h"
-#endif
-#ifdef KORA_HAVE_WEB
-#include "station/StationSite.h"
-#endif
 
 void LogView::setLabelText(Label label, const QString& text)
 {
@@ -71,10 +63,7 @@ HeadlessApp::HeadlessApp(const QString& reportFolder, const QString& archiveFold
     });
     m_stopSignals = std::make_unique<StopSignals>([this] {
         m_station.end();
-#ifdef KORA_HAVE_MQTT
-        if (m_publisher)
-            m_publisher->stop();
-#endif
+        m_networkFaces.stop();
         QCoreApplication::exit(0);
     });
 }
@@ -102,27 +91,11 @@ bool HeadlessApp::start(const QString& mqttUrl, const QString& mqttPasswordFile,
         m_exitStatus = NotConfigured;
         return false;
     }
-#ifdef KORA_HAVE_MQTT
-    MqttSettings mqtt;
-    if (const QString problem =
-            mqtt.load(m_settings, mqttUrl, mqttPasswordFile, QSysInfo::machineHostName());
-        !problem.isEmpty()) {
-        // Never at the readings' cost: the station runs, and says why it does not publish.
-        Log::line(QStringLiteral("MQTT: ") + problem + QStringLiteral("; not publishing"));
-    } else if (mqtt.enabled()) {
-        m_publisher = std::make_unique<MqttPublisher>(mqtt, m_station, m_view, m_clock);
-        m_publisher->start();
-    }
-#else
-    Q_UNUSED(mqttUrl)
-    Q_UNUSED(mqttPasswordFile)
-#endif
-#ifdef KORA_HAVE_WEB
-    QString told;
-    m_site = StationSite::open(listen, m_settings, m_station, m_view, m_clock, told);
-#else
-    Q_UNUSED(listen)
-#endif
+    // The page's problem is on the status line, which is the log here.
+    const NetworkFaces::Problems problems = m_networkFaces.start(
+        {mqttUrl, mqttPasswordFile, listen}, m_settings, m_station, m_view, m_clock);
+    if (!problems.mqtt.isEmpty())
+        Log::line(problems.mqtt);
     return UnhandledError::guard([this] { m_station.openStoredPort(); }) && m_exitStatus == 0;
 }
 

@@ -6,13 +6,12 @@
 #include "serial/QtSerialControl.h"
 #include "settings/SettingsStore.h"
 #include "station/MessageBoxes.h"
+#include "station/NetworkFaces.h"
 #include "station/Station.h"
 
 #include <array>
 #include <memory>
 
-class MqttPublisher;
-class StationSite;
 class StopSignals;
 struct CommandLine;
 
@@ -79,10 +78,5 @@ private:
     LogMessages m_messages;
     Station m_station;
     std::unique_ptr<StopSignals> m_stopSignals;
-#ifdef KORA_HAVE_MQTT
-    std::unique_ptr<MqttPublisher> m_publisher;
-#endif
-#ifdef KORA_HAVE_WEB
-    std::unique_ptr<StationSite> m_site;
-#endif
+    NetworkFaces m_networkFaces;
 };

@@ -4,16 +4,9 @@
 #include "common/UnhandledError.h"
 #include "serial/PortDevice.h"
 
-#include <QCoreApplication>
-#include <QSysInfo>
-
-#ifdef KORA_HAVE_MQTT
-#include "station/MqttPublisher.h"
-#endif
-#ifdef KORA_HAVE_WEB
 #include "station/Log.h"
-#include "station/StationSite.h"
-#endif
+
+#include <QCoreApplication>
 
 KoraApp::KoraApp(const QString& reportFolder, const QString& archiveFolder)
     : m_port([this](int n) { return PortDevice::forPort(n, m_settings); }),
@@ -40,39 +33,18 @@ KoraApp::KoraApp(const QString& reportFolder, const QString& archiveFolder)
 
 KoraApp::~KoraApp()
 {
-#ifdef KORA_HAVE_MQTT
-    if (m_publisher)
-        m_publisher->stop();
-#endif
+    m_networkFaces.stop();
 }
 
 bool KoraApp::start(const QString& mqttUrl, const QString& mqttPasswordFile, const QString& listen)
 {
-#ifdef KORA_HAVE_MQTT
-    MqttSettings mqtt;
-    if (const QString problem =
-            mqtt.load(m_settings, mqttUrl, mqttPasswordFile, QSysInfo::machineHostName());
-        !problem.isEmpty()) {
-        // Never at the readings' cost: the station runs, and says why it does not publish.
-        m_messages.exclamation(QStringLiteral("MQTT: ") + problem +
-                               QStringLiteral("; not publishing"));
-    } else if (mqtt.enabled()) {
-        m_publisher =
-            std::make_unique<MqttPublisher>(mqtt, m_frmMain.station(), m_frmMain, m_clock);
-        m_publisher->start();
-    }
-#else
-    Q_UNUSED(mqttUrl)
-    Q_UNUSED(mqttPasswordFile)
-#endif
-#ifdef KORA_HAVE_WEB
-    QString told;
-    m_site = StationSite::open(listen, m_settings, m_frmMain.station(), m_frmMain, m_clock, told);
-    if (!told.isEmpty())
-        Log::line(told);
-#else
-    Q_UNUSED(listen)
-#endif
+    const NetworkFaces::Problems problems = m_networkFaces.start(
+        {mqttUrl, mqttPasswordFile, listen}, m_settings, m_frmMain.station(), m_frmMain, m_clock);
+    if (!problems.mqtt.isEmpty())
+        m_messages.exclamation(problems.mqtt);
+    // The status line shows it only until the port's state replaces it.
+    if (!problems.web.isEmpty())
+        Log::line(problems.web);
     if (!UnhandledError::guard([this] { m_frmMain.load(); }) || m_failed)
         return false;
     // Ended while a start-up box waited for its click.

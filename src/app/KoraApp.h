@@ -4,13 +4,12 @@
 #include "measurement/ReportWriter.h"
 #include "serial/QtSerialControl.h"
 #include "settings/SettingsStore.h"
+#include "station/NetworkFaces.h"
 #include "ui/FrmMain.h"
 #include "ui/QtMessageBoxes.h"
 
 #include <memory>
 
-class MqttPublisher;
-class StationSite;
 class StopSignals;
 
 // The running program: its state, settings, port and main window, wired together.
@@ -42,10 +41,5 @@ private:
     FrmMain m_frmMain;
     bool m_stopped = false;
     std::unique_ptr<StopSignals> m_stopSignals;
-#ifdef KORA_HAVE_MQTT
-    std::unique_ptr<MqttPublisher> m_publisher;
-#endif
-#ifdef KORA_HAVE_WEB
-    std::unique_ptr<StationSite> m_site;
-#endif
+    NetworkFaces m_networkFaces;
 };

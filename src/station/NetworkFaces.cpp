@@ -1,0 +1,47 @@
+#include "NetworkFaces.h"
+
+#include <QSysInfo>
+
+#ifdef KORA_HAVE_MQTT
+#include "station/MqttPublisher.h"
+#endif
+#ifdef KORA_HAVE_WEB
+#include "station/StationSite.h"
+#endif
+
+NetworkFaces::NetworkFaces() = default;
+NetworkFaces::~NetworkFaces() = default;
+
+NetworkFaces::Problems NetworkFaces::start(const Asked& asked, const SettingsStore& settings,
+                                           Station& station, MainView& view, const Clock& clock)
+{
+    Problems problems;
+#ifdef KORA_HAVE_MQTT
+    MqttSettings mqtt;
+    if (const QString problem =
+            mqtt.load(settings, asked.mqttUrl, asked.mqttPasswordFile, QSysInfo::machineHostName());
+        !problem.isEmpty()) {
+        problems.mqtt = QStringLiteral("MQTT: ") + problem + QStringLiteral("; not publishing");
+    } else if (mqtt.enabled()) {
+        m_publisher = std::make_unique<MqttPublisher>(mqtt, station, view, clock);
+        m_publisher->start();
+    }
+#endif
+#ifdef KORA_HAVE_WEB
+    m_site = StationSite::open(asked.listen, settings, station, view, clock, problems.web);
+#endif
+    Q_UNUSED(asked)
+    Q_UNUSED(settings)
+    Q_UNUSED(station)
+    Q_UNUSED(view)
+    Q_UNUSED(clock)
+    return problems;
+}
+
+void NetworkFaces::stop()
+{
+#ifdef KORA_HAVE_MQTT
+    if (m_publisher)
+        m_publisher->stop();
+#endif
+}
