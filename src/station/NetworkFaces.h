@@ -37,6 +37,10 @@ public:
     void stop();
 
 private:
+#ifdef KORA_HAVE_MQTT
     std::unique_ptr<MqttPublisher> m_publisher;
+#endif
+#ifdef KORA_HAVE_WEB
     std::unique_ptr<StationSite> m_site;
+#endif
 };
