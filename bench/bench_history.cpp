@@ -3,7 +3,7 @@
 // prints the median time to read the last 31 days of the folder's archive, and to open the
 // window on them: from its construction to the end of its first paint, the month chosen.
 
-#include "measurement/ReportWriter.h"
+#include "common/Clock.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "station/Archive.h"

@@ -37,7 +37,7 @@ void TestArchive::rowsAreWrittenAndReadBack()
 {
     const BlockSummary block{-3.25, -4.0, -0.04, 81.5, 79.0, 84.0, 300};
     QCOMPARE(m_archive.appendBlock(at("2026-11-30T23:58:00+01:00"), block), QString());
-    QCOMPARE(m_archive.appendEvent(at("2026-12-01T00:03:10+01:00"), "lost",
+    QCOMPARE(m_archive.appendEvent(at("2026-12-01T00:03:10+01:00"), PortEvent::Lost,
                                    "Com1 (/dev/ttyUSB0) lost: \"gone\",\nretrying"),
              QString());
     QCOMPARE(m_archive.appendBlock(at("2026-12-01T00:04:00-03:30"), block), QString());
@@ -53,7 +53,7 @@ void TestArchive::rowsAreWrittenAndReadBack()
     QVERIFY(rows[0].isBlock && !rows[1].isBlock && rows[2].isBlock);
     QCOMPARE(rows[0].block.temperatureHigh, 0.0);
     QCOMPARE(rows[0].block.humidityLow, 79.0);
-    QCOMPARE(rows[1].event, QString("lost"));
+    QCOMPARE(rows[1].event, PortEvent::Lost);
     QCOMPARE(rows[1].detail, QString("Com1 (/dev/ttyUSB0) lost: \"gone\", retrying"));
     QCOMPARE(rows[2].at, at("2026-12-01T03:34:00Z"));
     // Only the moments asked for.
@@ -62,13 +62,13 @@ void TestArchive::rowsAreWrittenAndReadBack()
                  .size(),
              std::size_t(1));
     // The clock was stepped back (a fast clock corrected): a later line holds an earlier time.
-    QCOMPARE(m_archive.appendEvent(at("2026-12-01T00:01:00+01:00"), "back", "Com1 is back"),
+    QCOMPARE(m_archive.appendEvent(at("2026-12-01T00:01:00+01:00"), PortEvent::Back, "Com1 is back"),
              QString());
     const auto inTimeOrder =
         Archive::read(m_dir.path(), at("2026-11-30T00:00:00Z"), at("2026-12-02T00:00:00Z"));
     QCOMPARE(inTimeOrder.size(), std::size_t(4));
-    QCOMPARE(inTimeOrder[1].event, QString("back"));
-    QCOMPARE(inTimeOrder[2].event, QString("lost"));
+    QCOMPARE(inTimeOrder[1].event, PortEvent::Back);
+    QCOMPARE(inTimeOrder[2].event, PortEvent::Lost);
 }
 
 void TestArchive::damagedLines_data()
@@ -98,14 +98,14 @@ void TestArchive::damagedLines()
     file.write(before);
     file.close();
 
-    QCOMPARE(m_archive.appendEvent(at("2026-12-08T21:10:00+01:00"), "back", "Com1 is back"),
+    QCOMPARE(m_archive.appendEvent(at("2026-12-08T21:10:00+01:00"), PortEvent::Back, "Com1 is back"),
              QString());
     const auto rows =
         Archive::read(m_dir.path(), at("2026-12-08T00:00:00Z"), at("2026-12-09T00:00:00Z"));
     // The damaged line is passed over; the rows on either side of it are read.
     QCOMPARE(rows.size(), std::size_t(2));
     QCOMPARE(rows[0].block.readings, 300);
-    QCOMPARE(rows[1].event, QString("back"));
+    QCOMPARE(rows[1].event, PortEvent::Back);
 }
 
 void TestArchive::rowThatCannotBeWritten_data()

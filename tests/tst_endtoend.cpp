@@ -944,36 +944,16 @@ void TestEndToEnd::servesItsPage_data()
     QTest::newRow("the state") << QByteArray("GET /api/now") << 200
                                << QByteArray("application/json; charset=utf-8")
                                << QByteArray("\"temperature\":22.5");
-    QTest::newRow("the archive") << QByteArray("GET /archive/") << 200
-                                 << QByteArray("text/html; charset=utf-8")
-                                 << QByteArray("href=\"kora-2019-07.csv\"");
-    QTest::newRow("a month") << QByteArray("GET /archive/kora-2019-07.csv") << 200
-                             << QByteArray("text/csv; charset=utf-8") << QByteArray("2019-07-01");
-    QTest::newRow("the page's history")
-        << QByteArray("GET /?span=31d") << 200 << QByteArray("text/html; charset=utf-8")
-        << QByteArray("aria-current=\"page\">Last 31 days<");
     QTest::newRow("its chart") << QByteArray("GET /history.svg?span=7d") << 200
                                << QByteArray("image/svg+xml; charset=utf-8")
                                << QByteArray("<circle cx=");
     QTest::newRow("the history") << QByteArray("GET /api/history?span=24h") << 200
                                  << QByteArray("application/json; charset=utf-8")
                                  << QByteArray("\"count\":300");
-    QTest::newRow("a span it does not have")
-        << QByteArray("GET /api/history?span=1y") << 400 << QByteArray() << QByteArray();
     QTest::newRow("HEAD") << QByteArray("HEAD /api/now") << 200
                           << QByteArray("application/json; charset=utf-8") << QByteArray();
-    QTest::newRow("another file in the archive")
-        << QByteArray("GET /archive/notes.txt") << 404 << QByteArray() << QByteArray();
-    QTest::newRow("up and out") << QByteArray("GET /archive/../archive/notes.txt") << 400
-                                << QByteArray() << QByteArray();
     QTest::newRow("an encoded slash") << QByteArray("GET /archive/..%2Fconfig%2FKORA%2FKORA.conf")
                                       << 400 << QByteArray() << QByteArray();
-    QTest::newRow("encoded dots") << QByteArray("GET /archive/%2e%2e/log") << 400 << QByteArray()
-                                  << QByteArray();
-    QTest::newRow("a NUL") << QByteArray("GET /wxnow.txt%00.html") << 400 << QByteArray()
-                           << QByteArray();
-    QTest::newRow("nothing there")
-        << QByteArray("GET /admin") << 404 << QByteArray() << QByteArray();
     QTest::newRow("a change asked for")
         << QByteArray("PUT /wxnow.txt\r\nContent-Length: 0") << 405 << QByteArray() << QByteArray();
 }

@@ -64,7 +64,7 @@ void TestHistory::chartBreaksAndShades()
         ArchiveRow read;
         read.at = noon.addSecs(row.section(' ', 0, 0).toInt() * 60);
         read.isBlock = row.endsWith(" b");
-        read.event = read.isBlock ? QString() : row.section(' ', 1);
+        read.event = read.isBlock ? PortEvent::Other : PortEvents::fromWord(row.section(QLatin1Char(' '), 1));
         archive.push_back(read);
     }
     HistoryChart chart;
@@ -76,7 +76,7 @@ void TestHistory::chartBreaksAndShades()
     QStringList shaded;
     for (const HistoryModel::Interval& interval : chart.intervals())
         shaded << QStringLiteral("%1 %2-%3")
-                      .arg(interval.event)
+                      .arg(PortEvents::word(interval.event))
                       .arg((interval.from - noon.toMSecsSinceEpoch()) / 60000)
                       .arg((interval.to - noon.toMSecsSinceEpoch()) / 60000);
     QCOMPARE(shaded.join(';'), intervals);

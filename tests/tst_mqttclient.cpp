@@ -1,8 +1,8 @@
 #include "Broker.h"
 #include "TestSettings.h"
-#include "station/MqttClient.h"
-#include "station/MqttPublisher.h"
-#include "station/MqttSettings.h"
+#include "mqtt/MqttClient.h"
+#include "mqtt/MqttPublisher.h"
+#include "mqtt/MqttSettings.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,5 +1,5 @@
 #include "HttpProbe.h"
-#include "station/WebServer.h"
+#include "web/WebServer.h"
 
 #include <QtTest>
 

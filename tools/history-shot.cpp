@@ -3,7 +3,7 @@
 // SPAN is 0, 1 or 2 for the last 24 hours, 7 days or 31 days (default 2). Run it on the display
 // and in the locale to be shown; QT_SCALE_FACTOR scales it.
 
-#include "measurement/ReportWriter.h"
+#include "common/Clock.h"
 #include "settings/SettingsStore.h"
 #include "ui/FrmHistory.h"
 #include "ui/HistoryChart.h"

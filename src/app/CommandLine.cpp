@@ -1,12 +1,11 @@
 #include "CommandLine.h"
 
 #ifdef KORA_HAVE_WEB
-#include "station/WebServer.h"
+#include "web/ListenSocket.h"
 
-#include <sys/socket.h>
 #endif
 #ifdef KORA_HAVE_MQTT
-#include "station/MqttSettings.h"
+#include "mqtt/MqttSettings.h"
 #endif
 
 #include "station/Archive.h"
@@ -230,9 +229,7 @@ CommandLine CommandLine::parse(const QStringList& arguments, Face face)
 #endif
 #ifdef KORA_HAVE_WEB
     line.listen = parser.value(listen);
-    sockaddr_storage address{};
-    unsigned length = 0;
-    if (parser.isSet(listen) && !WebServer::parseAddress(line.listen, address, length)) {
+    if (parser.isSet(listen) && !ListenSocket::isAddress(line.listen)) {
         line.outcome = Outcome::Error;
         line.text = QStringLiteral("--listen: %1 is no address and port, such as 127.0.0.1:8273 "
                                    "or [::]:8273.")

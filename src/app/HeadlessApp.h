@@ -2,11 +2,11 @@
 
 #include "measurement/MainView.h"
 #include "measurement/ProgramState.h"
-#include "measurement/ReportWriter.h"
+#include "common/Clock.h"
 #include "serial/QtSerialControl.h"
 #include "settings/SettingsStore.h"
 #include "station/MessageBoxes.h"
-#include "station/NetworkFaces.h"
+#include "NetworkFaces.h"
 #include "station/Station.h"
 
 #include <array>

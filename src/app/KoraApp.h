@@ -1,10 +1,10 @@
 #pragma once
 
 #include "measurement/ProgramState.h"
-#include "measurement/ReportWriter.h"
+#include "common/Clock.h"
 #include "serial/QtSerialControl.h"
 #include "settings/SettingsStore.h"
-#include "station/NetworkFaces.h"
+#include "NetworkFaces.h"
 #include "ui/FrmMain.h"
 #include "ui/QtMessageBoxes.h"
 

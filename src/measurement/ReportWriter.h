@@ -1,9 +1,10 @@
 #pragma once
 
+#include "common/Clock.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,30 +12,6 @@
 class MainView;
 class QSaveFile;
 struct ProgramState;
-
-class Clock {
-public:
-    virtual ~Clock() = default;
-    virtual QDateTime now() const = 0;
-    // The same moment as milliseconds since 1970 UTC, without the time zone's look-up.
-    virtual qint64 msecsSinceEpoch() const { return now().toMSecsSinceEpoch(); }
-    // Milliseconds on a clock that only ever runs forward, whatever the wall clock is set to:
-    // for how long something took. Cheap enough to take for every reading.
-    virtual qint64 monotonicMs() const { return msecsSinceEpoch(); }
-};
-
-class SystemClock : public Clock {
-public:
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
-    // Without the local time zone, which the system looks up anew each time.
-    qint64 msecsSinceEpoch() const override { return QDateTime::currentMSecsSinceEpoch(); }
-    qint64 monotonicMs() const override
-    {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-    }
-};
 
 // Writes the weather report wxnow.txt (a date-time line and an APRS-style weather line) and
 // the status line that repeats it in the main window.

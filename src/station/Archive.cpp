@@ -123,9 +123,9 @@ QString Archive::appendBlock(const QDateTime& at, const BlockSummary& block) con
                           ",,");
 }
 
-QString Archive::appendEvent(const QDateTime& at, const QString& event, const QString& detail) const
+QString Archive::appendEvent(const QDateTime& at, PortEvent event, const QString& detail) const
 {
-    return append(at, timeText(at) + ",,,,,,,," + event.toUtf8() + ',' + quoted(detail));
+    return append(at, timeText(at) + ",,,,,,,," + QByteArray(PortEvents::word(event).data()) + ',' + quoted(detail));
 }
 
 QString Archive::append(const QDateTime& at, const QByteArray& row) const
@@ -199,7 +199,7 @@ std::vector<ArchiveRow> Archive::parse(const QByteArray& text)
                 continue;
             row.isBlock = true;
         } else if (!fields[8].isEmpty()) {
-            row.event = QString::fromUtf8(fields[8]);
+            row.event = PortEvents::fromWord(QString::fromUtf8(fields[8]));
             row.detail = QString::fromUtf8(fields[9]);
         } else {
             continue;

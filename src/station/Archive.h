@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PortEvent.h"
 #include "measurement/Conditioning.h"
 
 #include <QDateTime>
@@ -7,13 +8,12 @@
 #include <vector>
 
 // One row of the archive: a block of readings, or something that happened to the port or the
-// program (its event: "started", "ended", "lost", "missing", "failing", "silent", "back",
-// "chosen").
+// program.
 struct ArchiveRow {
     QDateTime at;
     bool isBlock = false;
     BlockSummary block;
-    QString event;
+    PortEvent event = PortEvent::Other;
     QString detail;
 };
 
@@ -25,8 +25,6 @@ public:
     static constexpr char Header[] =
         "time,temperature_avg_c,temperature_min_c,temperature_max_c,humidity_avg_pct,"
         "humidity_min_pct,humidity_max_pct,readings,event,detail";
-    static constexpr char Started[] = "started";
-    static constexpr char Ended[] = "ended";
 
     // The user's own: ~/.local/share/KORA/archive, %LOCALAPPDATA%\KORA\archive.
     static QString defaultFolder();
@@ -43,7 +41,7 @@ public:
 
     // Each returns why its row was not written, or an empty text.
     QString appendBlock(const QDateTime& at, const BlockSummary& block) const;
-    QString appendEvent(const QDateTime& at, const QString& event, const QString& detail) const;
+    QString appendEvent(const QDateTime& at, PortEvent event, const QString& detail) const;
 
     // The rows from one moment to another, oldest first. A torn or foreign line is skipped, and
     // so is a block with a value outside the range readings are clamped to.

@@ -7,13 +7,6 @@ namespace {
 constexpr qint64 MinuteMs = 60 * 1000;
 constexpr qint64 DayMs = 24 * 60 * MinuteMs;
 
-// The events after which the port was not heard, and those that end such a stretch.
-bool beginsSilence(const QString& event)
-{
-    return event == QLatin1String("lost") || event == QLatin1String("missing") ||
-           event == QLatin1String("failing") || event == QLatin1String("silent");
-}
-
 // The archive keeps one decimal: a finer step would label the same number twice.
 constexpr double FinestStep = 0.1;
 
@@ -115,14 +108,14 @@ HistoryModel::Span HistoryModel::spanOf(const Rows& all, qint64 from, qint64 to)
             continue;
         }
         eventSinceBlock = true;
-        if (beginsSilence(row->event)) {
+        if (PortEvents::beginsOutage(row->event)) {
             if (!isOpen)
                 open = Interval{at, at, row->event, row->detail};
             isOpen = true;
         } else {
             close(at);
-            if (row->event == QLatin1String(Archive::Ended)) {
-                open = Interval{at, at, QStringLiteral("off"), row->detail};
+            if (row->event == PortEvent::Ended) {
+                open = Interval{at, at, PortEvent::Off, row->detail};
                 isOpen = true;
             }
         }
@@ -305,8 +298,9 @@ QString HistoryModel::describe(const Interval& interval, const QLocale& locale)
         locale.toString(QDateTime::fromMSecsSinceEpoch(interval.from), QLocale::ShortFormat);
     const QString to =
         locale.toString(QDateTime::fromMSecsSinceEpoch(interval.to), QLocale::ShortFormat);
-    const QString what = interval.event == QLatin1String("off")
-                             ? QStringLiteral("KORA did not run")
-                             : QStringLiteral("Port %1: %2").arg(interval.event, interval.detail);
+    const QString what =
+        interval.event == PortEvent::Off
+            ? QStringLiteral("KORA did not run")
+            : QStringLiteral("Port %1: %2").arg(PortEvents::word(interval.event), interval.detail);
     return QStringLiteral("%1 to %2: %3").arg(from, to, what);
 }

@@ -23,7 +23,7 @@ public:
     struct Interval {
         qint64 from = 0;
         qint64 to = 0;
-        QString event;
+        PortEvent event = PortEvent::Off;
         QString detail;
     };
 

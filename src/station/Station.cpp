@@ -36,7 +36,7 @@ Station::Station(ProgramState& state, SettingsStore& settings, SerialControl& po
     connect(&m_recovery, &PortRecovery::reconnected, this, &Station::onReconnected);
     connect(&m_recovery, &PortRecovery::retryFailed, this, [this](const QString& description) {
         // The reason, not the advice that follows it.
-        notice(QStringLiteral("failing"), description.section(u'\n', 0, 0) + retrying(), false);
+        notice(PortEvent::Failing, description.section(u'\n', 0, 0) + retrying(), false);
     });
 }
 
@@ -47,7 +47,7 @@ Station::~Station()
 
 void Station::openStoredPort()
 {
-    archiveEvent(m_clock.now(), QLatin1String(Archive::Started),
+    archiveEvent(m_clock.now(), PortEvent::Started,
                  QStringLiteral("KORA %1 started").arg(Version::text()));
     m_lastHeard = m_clock.monotonicMs();
     m_silenceTimer.start(m_silenceLimitMs);
@@ -55,7 +55,7 @@ void Station::openStoredPort()
                                                      SettingsKeys::CommPortDefault);
     try {
         LineSetup::startup(m_port, storedPort);
-        emit portNoticed(QStringLiteral("open"), portName() + QStringLiteral(" is open"));
+        emit portNoticed(PortEvent::Open, portName() + QStringLiteral(" is open"));
     } catch (const KoraError& error) {
         // The program goes on all the same: the port is retried until its device appears, and
         // the user can choose another one. A port that opened but could not be set up is
@@ -72,8 +72,8 @@ void Station::openStoredPort()
         m_recovery.setPortChosen(!numberRefused);
         m_recovery.update();
         // Told on the status line too, which stays when the box has gone.
-        notice(error.number() == ErrorNumber::PortMissing ? QStringLiteral("missing")
-                                                          : QStringLiteral("failing"),
+        notice(error.number() == ErrorNumber::PortMissing ? PortEvent::Missing
+                                                          : PortEvent::Failing,
                error.description() + (numberRefused ? QString() : retrying()));
         const KoraError explained(
             error.number(),
@@ -96,7 +96,7 @@ void Station::portChosen()
         m_silenceTimer.start(m_silenceLimitMs);
         // The silence was the old port's, or the old sensor's: the status line stops saying it.
         if (std::exchange(m_silent, false))
-            notice(QStringLiteral("chosen"),
+            notice(PortEvent::Chosen,
                    portName() + QStringLiteral(" was chosen; its readings are awaited"));
     }
 }
@@ -104,7 +104,7 @@ void Station::portChosen()
 void Station::end()
 {
     if (!std::exchange(m_ended, true))
-        archiveEvent(m_clock.now(), QLatin1String(Archive::Ended), QStringLiteral("KORA ended"));
+        archiveEvent(m_clock.now(), PortEvent::Ended, QStringLiteral("KORA ended"));
     m_recovery.stop();
     m_silenceTimer.stop();
     passOver([this] { m_port.setPortOpen(false); });
@@ -138,7 +138,7 @@ void Station::heard()
         return;
     m_silent = false;
     m_silenceTimer.start(m_silenceLimitMs);
-    notice(QStringLiteral("back"), portName() + QStringLiteral(" sends readings again"));
+    notice(PortEvent::Back, portName() + QStringLiteral(" sends readings again"));
 }
 
 void Station::checkSilence()
@@ -163,7 +163,7 @@ void Station::checkSilence()
                                    ReportWriter::statusStamp(QDateTime::fromMSecsSinceEpoch(
                                        m_clock.msecsSinceEpoch() - (now - m_lastReading)))
                              : QStringLiteral("none came since it was opened");
-    notice(QStringLiteral("silent"),
+    notice(PortEvent::Silent,
            portName() +
                QStringLiteral(" is open but has sent no reading for %1 minutes; ")
                    .arg(m_silenceLimitMs / 60000) +
@@ -177,7 +177,7 @@ void Station::onDeviceLost(const QString& description)
     m_state.portFault = true;
     m_reception.deviceLost();
     m_recovery.update();
-    notice(QStringLiteral("lost"), description + retrying());
+    notice(PortEvent::Lost, description + retrying());
 }
 
 void Station::onReconnected()
@@ -191,7 +191,7 @@ void Station::onReconnected()
     m_lastHeard = m_clock.monotonicMs();
     m_silent = false;
     m_silenceTimer.start(m_silenceLimitMs);
-    notice(QStringLiteral("back"), portName() + QStringLiteral(" is back"));
+    notice(PortEvent::Back, portName() + QStringLiteral(" is back"));
     m_messages.closePortFaultReports();
 }
 
@@ -209,11 +209,11 @@ QString Station::retrying() const
 
 // The status line is as wide as a report's line: it says what became of the port, and so that
 // the readings above it are old; the device and the reason are in the whole text.
-void Station::notice(const QString& what, const QString& whole, bool archive)
+void Station::notice(PortEvent what, const QString& whole, bool archive)
 {
     const QDateTime now = m_clock.now();
     const QString stamp = ReportWriter::statusStamp(now) + u' ';
-    m_view.showNotice(stamp + QStringLiteral("Com%1 ").arg(m_port.CommPort()) + what,
+    m_view.showNotice(stamp + QStringLiteral("Com%1 ").arg(m_port.CommPort()) + PortEvents::word(what),
                       stamp + whole);
     emit portNoticed(what, stamp + whole);
     // A row that fails is told with the next block's.
@@ -239,7 +239,7 @@ void Station::archiveBlock(const BlockSummary& block)
     emit blockDone(block);
 }
 
-void Station::archiveEvent(const QDateTime& at, const QString& event, const QString& detail)
+void Station::archiveEvent(const QDateTime& at, PortEvent event, const QString& detail)
 {
     if (m_archive.appendEvent(at, event, detail).isEmpty())
         m_history.append(ArchiveRow{at, false, {}, event, detail});

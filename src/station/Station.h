@@ -75,9 +75,9 @@ signals:
     void readingTaken(double temperature, double humidity);
     // A block of readings has been averaged, and its report written or told as not written.
     void blockDone(const BlockSummary& block);
-    // What became of the port ("missing", "failing", "lost", "back", "silent", "chosen"), with
-    // the status line's text; "open" once the stored port has opened at start-up.
-    void portNoticed(const QString& what, const QString& shown);
+    // What became of the port, with the status line's text; Open once the stored port has
+    // opened at start-up.
+    void portNoticed(PortEvent what, const QString& shown);
 
 public:
     // Runs a step whose failure does not matter to what follows.
@@ -89,9 +89,9 @@ private:
     void onReconnected();
     void heard();
     // Told on the status line, and kept in the archive unless it repeats what was told.
-    void notice(const QString& what, const QString& whole, bool archive = true);
+    void notice(PortEvent what, const QString& whole, bool archive = true);
     void archiveBlock(const BlockSummary& block);
-    void archiveEvent(const QDateTime& at, const QString& event, const QString& detail);
+    void archiveEvent(const QDateTime& at, PortEvent event, const QString& detail);
     QString portName() const;
     QString retrying() const;
 

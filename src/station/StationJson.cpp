@@ -43,15 +43,6 @@ QJsonObject StationJson::port(const QString& state, const QString& text, const Q
     return {{"time", isoTime(at)}, {"state", state}, {"text", text}};
 }
 
-QString StationJson::portState(const QString& what)
-{
-    if (what == u"lost" || what == u"failing")
-        return QStringLiteral("lost");
-    if (what == u"silent" || what == u"missing")
-        return what;
-    return QStringLiteral("reading");
-}
-
 QByteArray StationJson::compact(const QJsonObject& object)
 {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);

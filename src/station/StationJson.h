@@ -14,8 +14,5 @@ QString isoTime(const QDateTime& at);
 QJsonObject block(const BlockSummary& block, const QDateTime& at);
 QJsonObject reading(double temperature, double humidity, const QDateTime& at);
 QJsonObject port(const QString& state, const QString& text, const QDateTime& at);
-// What became of the port ("lost", "silent", "back", ...) as a home-automation system or a page
-// takes it: reading, lost, silent or missing.
-QString portState(const QString& what);
 QByteArray compact(const QJsonObject& object);
 } // namespace StationJson

@@ -1,7 +1,7 @@
 #include "FrmHistory.h"
 
 #include "HistoryChart.h"
-#include "measurement/ReportWriter.h"
+#include "common/Clock.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "station/Archive.h"

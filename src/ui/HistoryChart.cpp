@@ -1,5 +1,7 @@
 #include "HistoryChart.h"
 
+#include "station/ChartPalette.h"
+
 #include <QKeyEvent>
 #include <QLocale>
 #include <QPainter>
@@ -9,13 +11,14 @@
 #include <cmath>
 
 namespace {
-QColor shade(const QString& event)
+QColor colourOf(const ChartColour& colour)
 {
-    if (event == QLatin1String("silent"))
-        return QColor(230, 160, 0, 70);
-    if (event == QLatin1String("off"))
-        return QColor(128, 128, 128, 90);
-    return QColor(220, 40, 40, 60);
+    return QColor(colour.red, colour.green, colour.blue, colour.alpha);
+}
+
+QColor shade(PortEvent event)
+{
+    return colourOf(ChartPalette::stretch(event));
 }
 } // namespace
 
@@ -103,7 +106,7 @@ void HistoryChart::paintEvent(QPaintEvent*)
         if (right < left)
             continue;
         const QRectF stretch(left, whole.top(), std::max(right - left, 2.0), whole.height());
-        if (interval.event == QLatin1String("off"))
+        if (interval.event == PortEvent::Off)
             painter.fillRect(stretch, QBrush(shade(interval.event), Qt::BDiagPattern));
         else
             painter.fillRect(stretch, shade(interval.event));
@@ -149,9 +152,11 @@ void HistoryChart::drawPanel(QPainter& painter, const Panel& panel) const
     painter.setPen(QPen(grid, 1));
     painter.drawRect(panel.area);
 
-    const QColor line = panel.title.startsWith(u'T') ? QColor(200, 60, 20) : QColor(20, 90, 200);
+    const QColor line = colourOf(panel.quantity == HistoryModel::Quantity::Temperature
+                                     ? ChartPalette::Temperature
+                                     : ChartPalette::Humidity);
     QColor band = line;
-    band.setAlpha(50);
+    band.setAlpha(ChartPalette::BandAlpha);
     painter.save();
     painter.setClipRect(panel.area);
     for (const auto& [start, i] : HistoryModel::stretches(m_span)) {

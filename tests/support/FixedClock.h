@@ -1,6 +1,6 @@
 #pragma once
 
-#include "measurement/ReportWriter.h"
+#include "common/Clock.h"
 
 #include <QList>
 

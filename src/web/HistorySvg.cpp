@@ -1,5 +1,7 @@
 #include "HistorySvg.h"
 
+#include "station/ChartPalette.h"
+
 #include <algorithm>
 
 namespace {
@@ -21,13 +23,12 @@ QByteArray escaped(const QString& text)
     return text.toHtmlEscaped().toUtf8();
 }
 
-const char* shade(const QString& event)
+QByteArray shade(PortEvent event)
 {
-    if (event == QLatin1String("silent"))
-        return "fill=\"#e6a000\" fill-opacity=\"0.3\"";
-    if (event == QLatin1String("off"))
+    if (event == PortEvent::Off)
         return "fill=\"url(#off)\"";
-    return "fill=\"#dc2828\" fill-opacity=\"0.25\"";
+    const ChartColour colour = ChartPalette::stretch(event);
+    return "fill=\"" + colour.hex() + "\" fill-opacity=\"" + colour.opacity() + '"';
 }
 } // namespace
 
@@ -40,7 +41,8 @@ QByteArray HistorySvg::draw(const HistoryModel::Span& span, const QLocale& local
                      QByteArray::number(Width) + ' ' + QByteArray::number(Height) +
                      "\" font-family=\"sans-serif\" font-size=\"" + QByteArray::number(FontPx) +
                      "\">\n<defs><pattern id=\"off\" width=\"6\" height=\"6\" "
-                     "patternUnits=\"userSpaceOnUse\"><path d=\"M0,6 L6,0\" stroke=\"#808080\" "
+                     "patternUnits=\"userSpaceOnUse\"><path d=\"M0,6 L6,0\" stroke=\"" +
+                     ChartPalette::stretch(PortEvent::Off).hex() + "\" "
                      "stroke-width=\"1\"/></pattern></defs>\n"
                      "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
     const int bottom = Tops[1] + PanelHeight;
@@ -77,7 +79,10 @@ QByteArray HistorySvg::draw(const HistoryModel::Span& span, const QLocale& local
         svg += "<rect x=\"" + QByteArray::number(Left) + "\" y=\"" + QByteArray::number(top) +
                "\" width=\"" + QByteArray::number(plotWidth) + "\" height=\"" +
                QByteArray::number(PanelHeight) + "\" fill=\"none\" stroke=\"#a0a0a0\"/>\n";
-        const char* colour = panel == 0 ? "#c83c14" : "#145ac8";
+        const QByteArray colour =
+            (panel == 0 ? ChartPalette::Temperature : ChartPalette::Humidity).hex();
+        const QByteArray bandOpacity =
+            ChartColour{0, 0, 0, ChartPalette::BandAlpha}.opacity();
         for (const auto& [first, last] : HistoryModel::stretches(span)) {
             QByteArray line, band, underside;
             for (std::size_t i = first; i <= last; ++i) {
@@ -89,7 +94,7 @@ QByteArray HistorySvg::draw(const HistoryModel::Span& span, const QLocale& local
                 underside.prepend(x + ',' + number(yOf(values.low)) + ' ');
             }
             svg += "<polygon points=\"" + band + underside.trimmed() + "\" fill=\"" + colour +
-                   "\" fill-opacity=\"0.2\"/>\n";
+                   "\" fill-opacity=\"" + bandOpacity + "\"/>\n";
             if (first == last)
                 svg += "<circle cx=\"" + line.split(',').first() + "\" cy=\"" +
                        line.split(',').last().trimmed() + "\" r=\"2\" fill=\"" + colour + "\"/>\n";

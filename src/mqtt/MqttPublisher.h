@@ -2,6 +2,7 @@
 
 #include "MqttClient.h"
 #include "MqttSettings.h"
+#include "station/PortEvent.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -39,7 +40,7 @@ public:
 
 private:
     void onReading(double temperature, double humidity);
-    void onPortNoticed(const QString& what, const QString& shown);
+    void onPortNoticed(PortEvent what, const QString& shown);
     void tell(const QString& what, const QString& whole);
     QString topic(const char* name) const;
 

@@ -1,8 +1,8 @@
 #include "MqttPublisher.h"
 
-#include "Log.h"
-#include "Station.h"
-#include "StationJson.h"
+#include "station/Log.h"
+#include "station/Station.h"
+#include "station/StationJson.h"
 #include "common/Version.h"
 #include "measurement/Conditioning.h"
 #include "measurement/MainView.h"
@@ -13,7 +13,6 @@
 #include <QJsonObject>
 
 using StationJson::compact;
-using StationJson::portState;
 
 MqttPublisher::MqttPublisher(const MqttSettings& settings, Station& station, MainView& view,
                              const Clock& clock, QObject* parent)
@@ -94,9 +93,9 @@ void MqttPublisher::onReading(double temperature, double humidity)
     m_client.publish(topic("reading"), readingMessage(temperature, humidity, m_clock.now()), false);
 }
 
-void MqttPublisher::onPortNoticed(const QString& what, const QString& shown)
+void MqttPublisher::onPortNoticed(PortEvent what, const QString& shown)
 {
-    m_client.publish(topic("port"), portMessage(portState(what), shown, m_clock.now()), true);
+    m_client.publish(topic("port"), portMessage(PortEvents::state(what), shown, m_clock.now()), true);
 }
 
 // The broker's comings and goings on the status line and in the log, once each.

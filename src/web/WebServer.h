@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HttpMessage.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
@@ -33,35 +35,8 @@ public:
     static constexpr int RequestSeconds = 10;
     static constexpr unsigned ConnectionLimit = 256;
 
-    // A request as it came: its path undecoded, so that nothing encoded in it can pass for a
-    // slash or the end of a name.
-    class Request {
-    public:
-        Request(MHD_Connection* connection, QByteArray method, QByteArray path)
-            : m_connection(connection), method(std::move(method)), path(std::move(path))
-        {
-        }
-        QByteArray header(const char* name) const;
-        QByteArray argument(const char* name) const;
-
-    private:
-        MHD_Connection* m_connection;
-
-    public:
-        const QByteArray method;
-        const QByteArray path;
-    };
-
-    struct Reply {
-        int status = 200;
-        // With its charset where it is text.
-        QByteArray contentType = "text/plain; charset=utf-8";
-        QByteArray body;
-        QList<QPair<QByteArray, QByteArray>> headers;
-        // A live stream of Server-Sent Events: the body is its first part; what broadcast()
-        // sends follows.
-        bool stream = false;
-    };
+    using Request = HttpRequest;
+    using Reply = HttpReply;
     using Handler = std::function<Reply(const Request&)>;
 
     explicit WebServer(Handler handler, QObject* parent = nullptr);
@@ -78,9 +53,6 @@ public:
     // Sends an event to every open stream.
     void broadcast(const QByteArray& event);
 
-    // HOST:PORT as an address to bind; false when it is none.
-    static bool parseAddress(const QString& address, struct sockaddr_storage& into,
-                             unsigned& length);
 
 private:
     struct Stream;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HistoryModel.h"
+#include "station/HistoryModel.h"
 
 #include <QByteArray>
 #include <QLocale>

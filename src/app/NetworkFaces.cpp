@@ -3,10 +3,10 @@
 #include <QSysInfo>
 
 #ifdef KORA_HAVE_MQTT
-#include "station/MqttPublisher.h"
+#include "mqtt/MqttPublisher.h"
 #endif
 #ifdef KORA_HAVE_WEB
-#include "station/StationSite.h"
+#include "web/StationSite.h"
 #endif
 
 NetworkFaces::NetworkFaces() = default;

@@ -2,10 +2,10 @@
 
 #include <microhttpd.h>
 
-#include <arpa/inet.h>
+#include "ListenSocket.h"
+
 #include <cerrno>
 #include <cstring>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,11 +18,23 @@ constexpr const char* SecurityHeaders[][2] = {
     {"Referrer-Policy", "no-referrer"},
 };
 
-// The request line and headers as they came, near enough: names, values and their separators.
-MHD_Result addHeaderSize(void* total, MHD_ValueKind, const char* key, const char* value)
+// Each header as it came, and each argument of the query decoded: the server leaves them escaped.
+MHD_Result addField(void* fields, MHD_ValueKind kind, const char* key, const char* value)
 {
-    *static_cast<size_t*>(total) += std::strlen(key) + (value ? std::strlen(value) : 0) + 4;
+    QByteArray text(value ? value : "");
+    if (kind == MHD_GET_ARGUMENT_KIND)
+        text = QByteArray::fromPercentEncoding(text.replace('+', ' '));
+    static_cast<HttpRequest::Fields*>(fields)->append({QByteArray(key), text});
     return MHD_YES;
+}
+
+// The request line and headers as they came, near enough: names, values and their separators.
+size_t headerSize(const HttpRequest& request)
+{
+    size_t total = size_t(request.method.size() + request.path.size()) + 12;
+    for (const auto& [key, value] : request.headers)
+        total += size_t(key.size() + value.size()) + 4;
+    return total;
 }
 
 // The path stays as it came: a %2F is no slash and a %00 no end, and the pages match names
@@ -55,11 +67,11 @@ struct WebServerCallbacks {
         if (auto watch = server->m_watches.find(connection); watch != server->m_watches.end())
             watch->second.busy = true;
 
-        const WebServer::Request request(connection, method, url);
+        HttpRequest request{method, url, {}, {}};
+        MHD_get_connection_values(connection, MHD_HEADER_KIND, addField, &request.headers);
+        MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, addField, &request.query);
         WebServer::Reply reply;
-        size_t headerBytes = std::strlen(method) + std::strlen(url) + 12;
-        MHD_get_connection_values(connection, MHD_HEADER_KIND, addHeaderSize, &headerBytes);
-        if (headerBytes > size_t(WebServer::HeaderLimit)) {
+        if (headerSize(request) > size_t(WebServer::HeaderLimit)) {
             reply.status = MHD_HTTP_REQUEST_HEADER_FIELDS_TOO_LARGE;
             reply.body = "Request line and headers are too long.\n";
         } else if (request.method != "GET" && request.method != "HEAD") {
@@ -139,18 +151,6 @@ struct WebServerCallbacks {
     }
 };
 
-QByteArray WebServer::Request::header(const char* name) const
-{
-    return QByteArray(MHD_lookup_connection_value(m_connection, MHD_HEADER_KIND, name));
-}
-
-QByteArray WebServer::Request::argument(const char* name) const
-{
-    // The server leaves everything escaped: the query's values are decoded here.
-    QByteArray value(MHD_lookup_connection_value(m_connection, MHD_GET_ARGUMENT_KIND, name));
-    return QByteArray::fromPercentEncoding(value.replace('+', ' '));
-}
-
 WebServer::WebServer(Handler handler, QObject* parent)
     : QObject(parent), m_handler(std::move(handler))
 {
@@ -169,61 +169,15 @@ WebServer::~WebServer()
     stop();
 }
 
-bool WebServer::parseAddress(const QString& address, sockaddr_storage& into, unsigned& length)
-{
-    const qsizetype colon = address.lastIndexOf(u':');
-    if (colon < 0)
-        return false;
-    QString host = address.left(colon);
-    bool ok = false;
-    const int port = address.mid(colon + 1).toInt(&ok);
-    if (!ok || port < 0 || port > 65535)
-        return false;
-    if (host == u"localhost")
-        host = QStringLiteral("127.0.0.1");
-    into = {};
-    if (host.startsWith(u'[') && host.endsWith(u']')) {
-        auto* v6 = reinterpret_cast<sockaddr_in6*>(&into);
-        v6->sin6_family = AF_INET6;
-        v6->sin6_port = htons(quint16(port));
-        length = sizeof(sockaddr_in6);
-        return inet_pton(AF_INET6, host.mid(1, host.size() - 2).toLatin1().constData(),
-                         &v6->sin6_addr) == 1;
-    }
-    auto* v4 = reinterpret_cast<sockaddr_in*>(&into);
-    v4->sin_family = AF_INET;
-    v4->sin_port = htons(quint16(port));
-    length = sizeof(sockaddr_in);
-    return inet_pton(AF_INET, host.toLatin1().constData(), &v4->sin_addr) == 1;
-}
-
 QString WebServer::listen(const QString& address)
 {
     stop();
-    m_errno = 0;
-    sockaddr_storage where{};
-    unsigned length = 0;
-    if (!parseAddress(address, where, length)) {
-        m_errno = EINVAL;
-        return QStringLiteral("%1 is no address to listen on: ADDRESS:PORT, such as "
-                              "127.0.0.1:8273 or [::]:8273")
-            .arg(address);
-    }
-    // The socket is bound here, so that what is wrong with the address is known by its errno.
-    const int fd = ::socket(where.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    const int on = 1;
-    if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-        ::bind(fd, reinterpret_cast<sockaddr*>(&where), length) != 0 || ::listen(fd, 128) != 0) {
-        m_errno = errno;
-        if (fd >= 0)
-            ::close(fd);
-        return QStringLiteral("cannot listen on %1: %2")
-            .arg(address, QString::fromLocal8Bit(std::strerror(m_errno)));
-    }
-    socklen_t bound = sizeof where;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&where), &bound);
-    m_port = ntohs(where.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&where)->sin6_port
-                                               : reinterpret_cast<sockaddr_in*>(&where)->sin_port);
+    const ListenSocket socket = ListenSocket::open(address);
+    m_errno = socket.error;
+    if (socket.fd < 0)
+        return socket.problem;
+    const int fd = socket.fd;
+    m_port = socket.port;
 
     m_daemon = MHD_start_daemon(
         MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr, nullptr, &WebServerCallbacks::request,

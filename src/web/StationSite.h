@@ -46,10 +46,7 @@ private:
     // The days of a span asked for as 24h, 7d or 31d; 0 for none of them.
     static int spanDays(const QByteArray& asked);
     WebServer::Reply answer(const WebServer::Request& request) const;
-    QByteArray page(const QLocale& locale, int days) const;
-    QByteArray historySection(const QLocale& locale, int days) const;
     QJsonObject historyJson(int days) const;
-    QByteArray archiveList() const;
     QByteArray reportBytes() const;
     void changed();
 

@@ -1,0 +1,147 @@
+#include "FakeSerialControl.h"
+#include "FakeView.h"
+#include "FixedClock.h"
+#include "RecordingMessages.h"
+#include "TestSettings.h"
+#include "measurement/ProgramState.h"
+#include "station/Archive.h"
+#include "station/Station.h"
+#include "web/StationSite.h"
+
+#include <QtTest>
+
+// The station's site asked directly, as the server would ask it for each request: its routes, the
+// guard on its paths, the spans and languages it knows, and the headers of its own.
+class TestStationSite : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    ProgramState m_state;
+    TestSettings m_settings;
+    FakeSerialControl m_port;
+    FixedClock m_clock;
+    FakeView m_view;
+    RecordingMessages m_messages;
+    std::unique_ptr<Station> m_station;
+    std::unique_ptr<StationSite> m_site;
+
+private slots:
+    void initTestCase()
+    {
+        // Noon in December: the blocks of the last hours, a month file and a stranger beside it.
+        m_clock.readings = {QDateTime::fromString("2026-12-06T12:00:00+01:00", Qt::ISODate)};
+        m_station = std::make_unique<Station>(m_state, *m_settings, m_port, m_clock, m_view,
+                                              m_messages);
+        QVERIFY(QDir(m_dir.path()).mkpath("archive"));
+        m_station->setArchiveFolder(m_dir.filePath("archive"));
+        m_station->setReportFolder(m_dir.path());
+        Archive archive;
+        archive.setFolder(m_dir.filePath("archive"));
+        for (int block = 0; block < 3; ++block)
+            QCOMPARE(archive.appendBlock(m_clock.now().addSecs(-3600 + 600 * block),
+                                         BlockSummary{21.5, 20.0, 23.0 + block, 45, 40, 50, 300}),
+                     QString());
+        QFile notes(m_dir.filePath("archive/notes.txt"));
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        QFile report(m_dir.filePath("wxnow.txt"));
+        QVERIFY(report.open(QIODevice::WriteOnly));
+        report.write("Dec 06 2026 11:55\r\n000/000g000t073r000p000P000h45b000000w\r\n");
+        report.close();
+        m_site = std::make_unique<StationSite>(*m_station, m_view, m_clock);
+        emit m_station->readingTaken(22.5, 45);
+    }
+
+    void answers_data()
+    {
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<QByteArray>("query"); // span=...
+        QTest::addColumn<QByteArray>("language");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("type"); // its start
+        QTest::addColumn<QByteArray>("inBody");
+        const QByteArray html = "text/html; charset=utf-8";
+        const QByteArray json = "application/json; charset=utf-8";
+        QTest::newRow("the page") << QByteArray("/") << QByteArray() << QByteArray() << 200 << html
+                                  << QByteArray("id=\"temperature\">22.5<");
+        QTest::newRow("the page, German by weight")
+            << QByteArray("/") << QByteArray() << QByteArray("fr-CH;q=0.5, de-AT") << 200 << html
+            << QByteArray("id=\"temperature\">22,5<");
+        QTest::newRow("the page, a language it cannot tell")
+            << QByteArray("/") << QByteArray() << QByteArray("*, xx-YY") << 200 << html
+            << QByteArray("lang=\"en\"");
+        QTest::newRow("its style") << QByteArray("/style.css") << QByteArray() << QByteArray()
+                                   << 200 << QByteArray("text/css") << QByteArray("color-scheme");
+        QTest::newRow("its script") << QByteArray("/page.js") << QByteArray() << QByteArray()
+                                    << 200 << QByteArray("text/javascript")
+                                    << QByteArray("EventSource");
+        QTest::newRow("the report") << QByteArray("/wxnow.txt") << QByteArray() << QByteArray()
+                                    << 200 << QByteArray("text/plain")
+                                    << QByteArray("h45b000000w\r\n");
+        QTest::newRow("the state") << QByteArray("/api/now") << QByteArray() << QByteArray() << 200
+                                   << json << QByteArray("\"temperature\":22.5");
+        QTest::newRow("the live state") << QByteArray("/events") << QByteArray() << QByteArray()
+                                        << 200 << QByteArray("text/event-stream")
+                                        << QByteArray("retry: 2000\n\nevent: now\ndata: {");
+        QTest::newRow("the archive") << QByteArray("/archive/") << QByteArray() << QByteArray()
+                                     << 200 << html << QByteArray("href=\"kora-2026-12.csv\"");
+        QTest::newRow("a month") << QByteArray("/archive/kora-2026-12.csv") << QByteArray()
+                                 << QByteArray() << 200 << QByteArray("text/csv")
+                                 << QByteArray(",21.5,20.0,25.0,");
+        QTest::newRow("a month it does not have")
+            << QByteArray("/archive/kora-2019-07.csv") << QByteArray() << QByteArray() << 404
+            << QByteArray("text/plain") << QByteArray();
+        QTest::newRow("the day's history")
+            << QByteArray("/") << QByteArray("31d") << QByteArray() << 200 << html
+            << QByteArray("aria-current=\"page\">Last 31 days<");
+        QTest::newRow("its chart") << QByteArray("/history.svg") << QByteArray("7d")
+                                   << QByteArray() << 200 << QByteArray("image/svg+xml")
+                                   << QByteArray("<polyline points=");
+        QTest::newRow("the history") << QByteArray("/api/history") << QByteArray("24h")
+                                     << QByteArray() << 200 << json
+                                     << QByteArray("\"temperatureHigh\":{\"time\"");
+        QTest::newRow("a span it does not have")
+            << QByteArray("/api/history") << QByteArray("2w") << QByteArray() << 400
+            << QByteArray("text/plain") << QByteArray("The span is");
+        QTest::newRow("another file in the archive")
+            << QByteArray("/archive/notes.txt") << QByteArray() << QByteArray() << 404
+            << QByteArray("text/plain") << QByteArray();
+        QTest::newRow("nothing there") << QByteArray("/admin") << QByteArray() << QByteArray()
+                                       << 404 << QByteArray("text/plain") << QByteArray();
+        // The path is never decoded: whatever is encoded or climbs is refused before any name.
+        for (const char* path :
+             {"/archive/../archive/notes.txt", "/archive%2Fkora-2026-12.csv",
+              "/archive/%2e%2e/log", "/wxnow.txt%00.html", "/archive\\kora-2026-12.csv",
+              "/archive/kora-2026-12%2Ecsv", "/archive/%5c..%5cKORA.conf"})
+            QTest::newRow(path) << QByteArray(path) << QByteArray() << QByteArray() << 400
+                                << QByteArray("text/plain") << QByteArray("Bad path");
+    }
+
+    void answers()
+    {
+        QFETCH(QByteArray, path);
+        QFETCH(QByteArray, query);
+        QFETCH(QByteArray, language);
+        QFETCH(int, status);
+        QFETCH(QByteArray, type);
+        QFETCH(QByteArray, inBody);
+        HttpRequest request;
+        request.path = path;
+        if (!query.isEmpty())
+            request.query.append({"span", query});
+        if (!language.isEmpty())
+            request.headers.append({"Accept-Language", language});
+        const HttpReply reply = m_site->reply(request);
+        QCOMPARE(reply.status, status);
+        QVERIFY2(reply.contentType.startsWith(type), reply.contentType.constData());
+        QVERIFY2(reply.body.contains(inBody), reply.body.left(2000).constData());
+        QCOMPARE(reply.stream, path == "/events");
+        // Scripts of other pages may read the JSON alone.
+        bool shared = false;
+        for (const auto& [name, value] : reply.headers)
+            shared = shared || (name == "Access-Control-Allow-Origin" && value == "*");
+        QCOMPARE(shared, path.startsWith("/api/"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStationSite)
+#include "tst_stationsite.moc"
