@@ -1,9 +1,11 @@
+#include "StationWindow.h"
 #include "FakeSerialControl.h"
 #include "FixedClock.h"
 #include "RecordingMessages.h"
 #include "TestSettings.h"
 #include "measurement/ProgramState.h"
 #include "settings/SettingsKeys.h"
+#include "station/ChartAxes.h"
 #include "ui/FrmHistory.h"
 #include "ui/FrmMain.h"
 #include "ui/HistoryChart.h"
@@ -103,7 +105,7 @@ void TestHistory::axisLabels()
     QFETCH(double, lowest);
     QFETCH(double, highest);
     QFETCH(QString, labels);
-    const QStringList drawn = HistoryModel::axisLabels(HistoryModel::axisFor(lowest, highest, 5));
+    const QStringList drawn = ChartAxes::axisLabels(ChartAxes::axisFor(lowest, highest, 5));
     if (!labels.isEmpty())
         QCOMPARE(drawn.join(' '), labels);
     QVERIFY(drawn.size() >= 2 && drawn.size() <= 101);
@@ -119,7 +121,7 @@ void TestHistory::windowFromTheMenuGrowsAtEachReport()
     FakeSerialControl port;
     FixedClock clock;
     RecordingMessages messages;
-    FrmMain window(state, *settings, port, clock, messages);
+    StationWindow window(state, *settings, port, clock, messages);
     window.station().setArchiveFolder(archive.path());
     window.station().setReportFolder(archive.path());
     window.load();

@@ -63,22 +63,6 @@ public:
     // What became of the port between a block and the one before it.
     static const Interval* intervalBefore(const Span& span, std::size_t block);
 
-    // A value axis: from low to high in steps of step, steps of them.
-    struct Axis {
-        double low = 0.0;
-        double high = 1.0;
-        double step = 1.0;
-        int steps = 1;
-    };
-
-    // A mark on the time axis: on a whole local hour for a span of up to two days, else on a
-    // midnight. The first mark of each day of an hourly axis also has its date.
-    struct TimeTick {
-        qint64 at = 0;
-        QString label;
-        QString date;
-    };
-
     // Reads the archive in the folder, from KeptDays before now; later rows come by append().
     void load(const QString& folder, const QDateTime& now);
     bool isLoaded() const { return m_loaded; }
@@ -93,15 +77,6 @@ public:
                      const QDateTime& to);
     Extremes extremes(const QDate& day) const;
 
-    // Round steps, about `ticks` of them, that take in lowest and highest.
-    static Axis axisFor(double lowest, double highest, int ticks);
-    // The numbers at its ticks, from low to high.
-    static QStringList axisLabels(const Axis& axis, const QLocale& locale = QLocale());
-    // As many marks as `fitting` labels, on round steps.
-    static std::vector<TimeTick> timeTicks(qint64 from, qint64 to, int fitting,
-                                           const QLocale& locale = QLocale());
-    // The widest label of such an axis, to measure.
-    static QString timeLabelSample(qint64 span, const QLocale& locale = QLocale());
     // What a block or an interval was, in words, for the pointer and for a text in place of the
     // chart.
     static QString describe(const ArchiveRow& block, const QLocale& locale = QLocale());

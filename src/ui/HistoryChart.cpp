@@ -1,5 +1,6 @@
 #include "HistoryChart.h"
 
+#include "station/ChartAxes.h"
 #include "station/ChartPalette.h"
 
 #include <QKeyEvent>
@@ -25,7 +26,7 @@ QColor shade(PortEvent event)
 struct HistoryChart::Panel {
     QRect area;
     QString title;
-    HistoryModel::Axis axis;
+    ChartAxes::Axis axis;
     HistoryModel::Quantity quantity = HistoryModel::Quantity::Temperature;
 
     HistoryModel::Values values(const ArchiveRow& row) const
@@ -82,7 +83,7 @@ void HistoryChart::panels(Panel& temperature, Panel& humidity) const
     for (Panel* panel : {&temperature, &humidity}) {
         const auto [low, high] = HistoryModel::range(m_span, panel->quantity);
         const int ticks = std::max(2, panel->area.height() / (fontMetrics().height() * 2));
-        panel->axis = HistoryModel::axisFor(low, high, ticks);
+        panel->axis = ChartAxes::axisFor(low, high, ticks);
     }
 }
 
@@ -138,7 +139,7 @@ void HistoryChart::drawPanel(QPainter& painter, const Panel& panel) const
     painter.setPen(text);
     painter.drawText(QPoint(panel.area.left(), panel.area.top() - fontMetrics().descent() - 2),
                      panel.title);
-    const QStringList labels = HistoryModel::axisLabels(panel.axis);
+    const QStringList labels = ChartAxes::axisLabels(panel.axis);
     for (int tick = 0; tick < labels.size(); ++tick) {
         const double y = panel.yOf(panel.axis.low + tick * panel.axis.step);
         painter.setPen(QPen(grid, 0.5));
@@ -188,7 +189,7 @@ void HistoryChart::drawTimeAxis(QPainter& painter, const QRect& area) const
     const QLocale locale;
     const QFontMetrics metrics = fontMetrics();
     const int room =
-        metrics.horizontalAdvance(HistoryModel::timeLabelSample(m_span.to - m_span.from, locale)) +
+        metrics.horizontalAdvance(ChartAxes::timeLabelSample(m_span.to - m_span.from, locale)) +
         metrics.averageCharWidth() * 2;
     const int baseline = area.bottom() + metrics.height() + 2;
     // A label at either end stays whole.
@@ -196,7 +197,7 @@ void HistoryChart::drawTimeAxis(QPainter& painter, const QRect& area) const
         label.moveLeft(std::clamp(label.left(), 0.0, std::max(0.0, width() - label.width())));
         return label;
     };
-    for (const HistoryModel::TimeTick& tick : HistoryModel::timeTicks(
+    for (const ChartAxes::TimeTick& tick : ChartAxes::timeTicks(
              m_span.from, m_span.to, std::max(1, area.width() / room), locale)) {
         const double x = xOf(tick.at, area);
         painter.setPen(QPen(palette().color(QPalette::Mid), 0.5, Qt::DotLine));

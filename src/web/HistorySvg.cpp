@@ -1,5 +1,6 @@
 #include "HistorySvg.h"
 
+#include "station/ChartAxes.h"
 #include "station/ChartPalette.h"
 
 #include <algorithm>
@@ -60,13 +61,13 @@ QByteArray HistorySvg::draw(const HistoryModel::Span& span, const QLocale& local
             panel == 0 ? HistoryModel::Quantity::Temperature : HistoryModel::Quantity::Humidity;
         const int top = Tops[panel];
         const auto [low, high] = HistoryModel::range(span, quantity);
-        const HistoryModel::Axis axis = HistoryModel::axisFor(low, high, 5);
+        const ChartAxes::Axis axis = ChartAxes::axisFor(low, high, 5);
         const auto yOf = [&](double value) {
             return top + PanelHeight - (value - axis.low) / (axis.high - axis.low) * PanelHeight;
         };
         svg += "<text x=\"" + QByteArray::number(Left) + "\" y=\"" + QByteArray::number(top - 6) +
                "\">" + (panel == 0 ? "Temperature (°C)" : "Humidity (%)") + "</text>\n";
-        const QStringList labels = HistoryModel::axisLabels(axis, locale);
+        const QStringList labels = ChartAxes::axisLabels(axis, locale);
         for (int tick = 0; tick < labels.size(); ++tick) {
             const QByteArray y = number(yOf(axis.low + tick * axis.step));
             svg += "<line x1=\"" + QByteArray::number(Left) + "\" x2=\"" +
@@ -105,8 +106,8 @@ QByteArray HistorySvg::draw(const HistoryModel::Span& span, const QLocale& local
     }
 
     const int fitting = plotWidth / (FontPx * 7);
-    for (const HistoryModel::TimeTick& tick :
-         HistoryModel::timeTicks(span.from, span.to, std::max(1, fitting), locale)) {
+    for (const ChartAxes::TimeTick& tick :
+         ChartAxes::timeTicks(span.from, span.to, std::max(1, fitting), locale)) {
         const QByteArray x = number(xOf(tick.at));
         svg += "<line x1=\"" + x + "\" x2=\"" + x + "\" y1=\"" + QByteArray::number(Tops[0]) +
                "\" y2=\"" + QByteArray::number(bottom) +
