@@ -1,33 +1,19 @@
 #include "CommandLine.h"
 
+#include "common/Version.h"
+#include "measurement/ReportWriter.h"
+#include "station/Archive.h"
+
 #ifdef KORA_HAVE_WEB
 #include "web/ListenSocket.h"
-
 #endif
 #ifdef KORA_HAVE_MQTT
 #include "mqtt/MqttSettings.h"
 #endif
 
-#include "station/Archive.h"
-
-#include "common/Version.h"
-#include "measurement/ReportWriter.h"
-
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QStandardPaths>
-#include <cstdio>
-
-#include "station/Log.h"
-
-#include <QCoreApplication>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-// After windows.h, which it needs.
-#include <shellapi.h>
-#endif
 
 namespace {
 enum class QtOption { None, Alone, WithValue };
@@ -67,83 +53,66 @@ QtOption qtOption(const QString& argument)
 }
 } // namespace
 
-QStringList CommandLine::programStart(int argc, char* argv[])
-{
-    Log::ensureStandardStreams();
-    QCoreApplication::setOrganizationName(AppTitle);
-    QCoreApplication::setApplicationName(AppTitle);
-    QCoreApplication::setApplicationVersion(Version::text());
-    QStringList arguments;
-#ifdef Q_OS_WIN
-    Q_UNUSED(argc);
-    Q_UNUSED(argv);
-    int count = 0;
-    if (LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
-        for (int i = 0; i < count; ++i)
-            arguments << QString::fromWCharArray(wide[i]);
-        ::LocalFree(wide);
-    }
-#else
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-#endif
-    return arguments;
-}
-
-CommandLine CommandLine::parse(const QStringList& arguments, Face face)
-{
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Monitors a serial weather sensor and writes, every 300 readings, the APRS\n"
-                       "weather report wxnow.txt."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Shows this help and exits."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Shows the version and exits."));
-    const QCommandLineOption headless(
+namespace {
+// The options the face reads; the network's only where this build has them.
+struct Options {
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Shows this help and exits.")};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("Shows the version and exits.")};
+    QCommandLineOption headless{
         QStringLiteral("headless"),
         QStringLiteral("Runs without a window: what the status line and message boxes would "
-                       "show goes to standard error."));
-    const QCommandLineOption reportDir(
+                       "show goes to standard error.")};
+    QCommandLineOption reportDir{
         QStringLiteral("report-dir"),
         QStringLiteral("Writes wxnow.txt into <folder> instead of the working folder."),
-        QStringLiteral("folder"));
-    const QCommandLineOption archiveDir(
+        QStringLiteral("folder")};
+    QCommandLineOption archiveDir{
         QStringLiteral("archive-dir"),
         QStringLiteral("Keeps the archive of reports in <folder> instead of the user's data "
                        "folder."),
-        QStringLiteral("folder"));
-    const QCommandLineOption verbose(QStringLiteral("verbose"),
-                                     QStringLiteral("Without a window, also logs every reading."));
-    parser.addOptions({help, version, reportDir, archiveDir, verbose});
-#ifdef KORA_HAVE_MQTT
-    const QCommandLineOption mqtt(
+        QStringLiteral("folder")};
+    QCommandLineOption verbose{QStringLiteral("verbose"),
+                               QStringLiteral("Without a window, also logs every reading.")};
+    QCommandLineOption mqtt{
         QStringLiteral("mqtt"),
         QStringLiteral("Publishes to the MQTT broker at <url>, mqtt://[USER@]HOST[:PORT][/PREFIX] "
                        "(mqtts:// for TLS), in place of Url in [MQTT] of the settings."),
-        QStringLiteral("url"));
-    const QCommandLineOption mqttPasswordFile(
+        QStringLiteral("url")};
+    QCommandLineOption mqttPasswordFile{
         QStringLiteral("mqtt-password-file"),
         QStringLiteral("Reads the broker's password from the first line of <file>."),
-        QStringLiteral("file"));
-    parser.addOptions({mqtt, mqttPasswordFile});
-#endif
-#ifdef KORA_HAVE_WEB
-    const QCommandLineOption listen(
+        QStringLiteral("file")};
+    QCommandLineOption listen{
         QStringLiteral("listen"),
         QStringLiteral("Serves the station's web page on <address>:<port>, such as "
                        "127.0.0.1:8273, in place of Listen in [Web] of the settings."),
-        QStringLiteral("address:port"));
-    parser.addOption(listen);
-#endif
-    if (face == Face::Window)
-        parser.addOption(headless);
+        QStringLiteral("address:port")};
 
-    CommandLine line;
-    line.qtArguments << arguments.value(0, QStringLiteral("kora"));
-    // Qt's own options are Qt's to read, and only a window has a use for them.
+    void addTo(QCommandLineParser& parser, CommandLine::Face face) const
+    {
+        parser.setApplicationDescription(QStringLiteral(
+            "Monitors a serial weather sensor and writes, every 300 readings, the APRS\n"
+            "weather report wxnow.txt."));
+        parser.addOptions({help, version, reportDir, archiveDir, verbose});
+#ifdef KORA_HAVE_MQTT
+        parser.addOptions({mqtt, mqttPasswordFile});
+#endif
+#ifdef KORA_HAVE_WEB
+        parser.addOption(listen);
+#endif
+        if (face == CommandLine::Face::Window)
+            parser.addOption(headless);
+    }
+};
+
+// Qt's own options are Qt's to read, and only a window has a use for them: they go to
+// qtArguments, each value apart from its option, and to qtOptions as typed; the rest are ours.
+QStringList splitQtOptions(const QStringList& arguments, CommandLine& line, QStringList& qtOptions)
+{
     QStringList ours;
-    QStringList qtOptions;
+    line.qtArguments << arguments.value(0, QStringLiteral("kora"));
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QtOption option = qtOption(arguments[i]);
         if (option == QtOption::None || i == 0) {
@@ -163,121 +132,102 @@ CommandLine CommandLine::parse(const QStringList& arguments, Face face)
             line.qtArguments << arguments[i];
         }
     }
+    return ours;
+}
+
+// The folders, found out now rather than at the first report, five minutes on. Returns what is
+// wrong, or nothing.
+QString readFolders(const QCommandLineParser& parser, const Options& options, CommandLine& line)
+{
+    line.reportFolder = parser.value(options.reportDir);
+    if (parser.isSet(options.reportDir)) {
+        if (const QString problem = ReportWriter::folderProblem(line.reportFolder);
+            !problem.isEmpty())
+            return QStringLiteral("The report folder '%1' %2.").arg(line.reportFolder, problem);
+    }
+    line.archiveFolder = parser.isSet(options.archiveDir) ? parser.value(options.archiveDir)
+                                                          : Archive::defaultFolder();
+    // One that does not exist yet is made with the first row.
+    if (parser.isSet(options.archiveDir) && QFileInfo::exists(line.archiveFolder)) {
+        if (const QString problem = ReportWriter::folderProblem(line.archiveFolder);
+            !problem.isEmpty())
+            return QStringLiteral("The archive folder '%1' %2.").arg(line.archiveFolder, problem);
+    }
+    return {};
+}
+
+// The broker's and the page's addresses, where this build has them. Returns what is wrong, or
+// nothing.
+QString readNetwork(const QCommandLineParser& parser, const Options& options, CommandLine& line)
+{
+#ifdef KORA_HAVE_MQTT
+    line.mqttUrl = parser.value(options.mqtt);
+    line.mqttPasswordFile = parser.value(options.mqttPasswordFile);
+    if (parser.isSet(options.mqtt)) {
+        MqttSettings address;
+        if (const QString problem = address.parseUrl(line.mqttUrl, QStringLiteral("station"));
+            !problem.isEmpty())
+            return QStringLiteral("--mqtt: ") + problem + u'.';
+    }
+#endif
+#ifdef KORA_HAVE_WEB
+    line.listen = parser.value(options.listen);
+    if (parser.isSet(options.listen) && !ListenSocket::isAddress(line.listen))
+        return QStringLiteral("--listen: %1 is no address and port, such as 127.0.0.1:8273 or "
+                              "[::]:8273.")
+            .arg(line.listen);
+#endif
+    Q_UNUSED(parser)
+    Q_UNUSED(options)
+    Q_UNUSED(line)
+    return {};
+}
+} // namespace
+
+CommandLine CommandLine::parse(const QStringList& arguments, Face face)
+{
+    const Options options;
+    QCommandLineParser parser;
+    options.addTo(parser, face);
+
+    CommandLine line;
+    QStringList qtOptions;
+    const QStringList ours = splitQtOptions(arguments, line, qtOptions);
     const QString program = line.program =
         arguments.isEmpty() ? QStringLiteral("kora") : QFileInfo(arguments.first()).fileName();
     line.usage = parser.helpText();
     line.usage.replace(QRegularExpression(QStringLiteral("^Usage: \\S*")),
                        QStringLiteral("Usage: ") + program);
-    if (!parser.parse(ours)) {
+    const auto error = [&line](const QString& text) {
         line.outcome = Outcome::Error;
-        line.text = parser.errorText();
+        line.text = text;
         return line;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        line.outcome = Outcome::Error;
-        line.text =
-            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
-        return line;
-    }
-    if (parser.isSet(help)) {
+    };
+    if (!parser.parse(ours))
+        return error(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return error(QStringLiteral("Unexpected argument '%1'.")
+                         .arg(parser.positionalArguments().first()));
+    if (parser.isSet(options.help)) {
         line.outcome = Outcome::Help;
         line.text = line.usage;
         return line;
     }
-    if (parser.isSet(version)) {
+    if (parser.isSet(options.version)) {
         line.outcome = Outcome::Version;
         line.text = program + u' ' + Version::text() + u'\n';
         return line;
     }
-    line.headless = face == Face::Service || parser.isSet(headless);
-    line.verbose = parser.isSet(verbose);
-    line.reportFolder = parser.value(reportDir);
-    if (parser.isSet(reportDir)) {
-        // Found out now rather than at the first report, five minutes on.
-        const QString problem = ReportWriter::folderProblem(line.reportFolder);
-        if (!problem.isEmpty()) {
-            line.outcome = Outcome::Error;
-            line.text =
-                QStringLiteral("The report folder '%1' %2.").arg(line.reportFolder, problem);
-            return line;
-        }
-    }
-    line.archiveFolder =
-        parser.isSet(archiveDir) ? parser.value(archiveDir) : Archive::defaultFolder();
-    // One that does not exist yet is made with the first row.
-    if (parser.isSet(archiveDir) && QFileInfo::exists(line.archiveFolder)) {
-        const QString problem = ReportWriter::folderProblem(line.archiveFolder);
-        if (!problem.isEmpty()) {
-            line.outcome = Outcome::Error;
-            line.text =
-                QStringLiteral("The archive folder '%1' %2.").arg(line.archiveFolder, problem);
-            return line;
-        }
-    }
-#ifdef KORA_HAVE_MQTT
-    line.mqttUrl = parser.value(mqtt);
-    line.mqttPasswordFile = parser.value(mqttPasswordFile);
-    if (parser.isSet(mqtt)) {
-        MqttSettings address;
-        if (const QString problem = address.parseUrl(line.mqttUrl, QStringLiteral("station"));
-            !problem.isEmpty()) {
-            line.outcome = Outcome::Error;
-            line.text = QStringLiteral("--mqtt: ") + problem + u'.';
-            return line;
-        }
-    }
-#endif
-#ifdef KORA_HAVE_WEB
-    line.listen = parser.value(listen);
-    if (parser.isSet(listen) && !ListenSocket::isAddress(line.listen)) {
-        line.outcome = Outcome::Error;
-        line.text = QStringLiteral("--listen: %1 is no address and port, such as 127.0.0.1:8273 "
-                                   "or [::]:8273.")
-                        .arg(line.listen);
-        return line;
-    }
-#endif
-    if (line.headless && !qtOptions.isEmpty()) {
-        line.outcome = Outcome::Error;
-        line.text =
-            QStringLiteral("The option '%1' is for the window; there is none %2.")
-                .arg(qtOptions.first(), face == Face::Window ? QStringLiteral("with --headless")
-                                                             : QStringLiteral("in ") + program);
-    }
+    line.headless = face == Face::Service || parser.isSet(options.headless);
+    line.verbose = parser.isSet(options.verbose);
+    if (const QString problem = readFolders(parser, options, line); !problem.isEmpty())
+        return error(problem);
+    if (const QString problem = readNetwork(parser, options, line); !problem.isEmpty())
+        return error(problem);
+    if (line.headless && !qtOptions.isEmpty())
+        return error(QStringLiteral("The option '%1' is for the window; there is none %2.")
+                         .arg(qtOptions.first(), face == Face::Window
+                                                     ? QStringLiteral("with --headless")
+                                                     : QStringLiteral("in ") + program));
     return line;
-}
-
-int CommandLine::print() const
-{
-    switch (outcome) {
-    case Outcome::Help:
-    case Outcome::Version:
-        std::fputs(text.toLocal8Bit().constData(), stdout);
-        return 0;
-    case Outcome::Error:
-        // "kora:", also for kora.exe, as scripts that read it expect.
-        std::fprintf(stderr, "%s: %s\n%s",
-                     QFileInfo(program).completeBaseName().toLocal8Bit().constData(),
-                     text.toLocal8Bit().constData(), usage.toLocal8Bit().constData());
-        return 2;
-    case Outcome::Run:
-        break;
-    }
-    return 0;
-}
-
-bool CommandLine::attachConsole()
-{
-#ifdef Q_OS_WIN
-    for (const DWORD stream : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
-        const HANDLE handle = ::GetStdHandle(stream);
-        if (handle != nullptr && handle != INVALID_HANDLE_VALUE)
-            return true;
-    }
-    if (!::AttachConsole(ATTACH_PARENT_PROCESS))
-        return false;
-    return std::freopen("CONOUT$", "w", stdout) && std::freopen("CONOUT$", "w", stderr);
-#else
-    return true;
-#endif
 }

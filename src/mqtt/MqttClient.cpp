@@ -1,96 +1,15 @@
 #include "MqttClient.h"
 
-#include <mosquitto.h>
+#include "MqttHandle.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
-#include <mutex>
 #include <thread>
-
-namespace {
-// libmosquitto keeps global state (its TLS and socket libraries) that is set up once.
-void initLibrary()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { mosquitto_lib_init(); });
-}
-
-QString errorText(int result)
-{
-    if (result == MOSQ_ERR_ERRNO)
-        return QString::fromLocal8Bit(strerror(errno));
-    return QString::fromUtf8(mosquitto_strerror(result));
-}
-} // namespace
-
-// The libmosquitto handle, shared with the thread that connects: whichever of the two ends last
-// frees it, so that a program that ends while a connect still waits does not wait for it.
-struct MqttClient::Handle {
-    mosquitto* mosq = nullptr;
-    // Called back from the event loop only; none once it has gone.
-    MqttClient* owner = nullptr;
-    // Set by the connecting thread once it is done; read by the event loop's poll.
-    std::atomic<bool> connectDone{false};
-    int connectResult = MOSQ_ERR_SUCCESS;
-    int connectErrno = 0;
-    // libmosquitto says why a TLS handshake failed only in its log, from either thread.
-    std::mutex errorMutex;
-    QString lastError;
-    QString takeLastError()
-    {
-        const std::lock_guard lock(errorMutex);
-        return std::exchange(lastError, {});
-    }
-    ~Handle()
-    {
-        if (mosq)
-            mosquitto_destroy(mosq);
-    }
-};
 
 MqttClient::MqttClient(Options options, QObject* parent)
     : QObject(parent), m_options(std::move(options)), m_handle(std::make_shared<Handle>())
 {
-    initLibrary();
-    const QByteArray id = m_options.clientId.toUtf8();
-    m_handle->owner = this;
-    m_handle->mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), true, m_handle.get());
-    mosquitto_int_option(m_handle->mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-    mosquitto_connect_callback_set(m_handle->mosq, [](mosquitto*, void* handle, int code) {
-        if (MqttClient* owner = static_cast<Handle*>(handle)->owner)
-            owner->onConnack(code);
-    });
-    mosquitto_log_callback_set(m_handle->mosq,
-                               [](mosquitto*, void* data, int level, const char* text) {
-                                   if (level != MOSQ_LOG_ERR)
-                                       return;
-                                   auto* handle = static_cast<Handle*>(data);
-                                   const std::lock_guard lock(handle->errorMutex);
-                                   // The first of OpenSSL's errors is the one that says why.
-                                   if (handle->lastError.isEmpty())
-                                       handle->lastError = QString::fromUtf8(text);
-                               });
-    if (!m_options.willTopic.isEmpty()) {
-        const QByteArray topic = m_options.willTopic.toUtf8();
-        mosquitto_will_set(m_handle->mosq, topic.constData(), int(m_options.willPayload.size()),
-                           m_options.willPayload.constData(), 1, true);
-    }
-    if (!m_options.user.isEmpty()) {
-        const QByteArray user = m_options.user.toUtf8();
-        const QByteArray password = m_options.password.toUtf8();
-        mosquitto_username_pw_set(m_handle->mosq, user.constData(),
-                                  m_options.password.isEmpty() ? nullptr : password.constData());
-    }
-    if (m_options.tls) {
-        const QByteArray caFile = m_options.caFile.toLocal8Bit();
-        // Without a file of its own, the system's certificate authorities.
-        if (caFile.isEmpty())
-            mosquitto_tls_set(m_handle->mosq, nullptr, "/etc/ssl/certs", nullptr, nullptr, nullptr);
-        else
-            mosquitto_tls_set(m_handle->mosq, caFile.constData(), nullptr, nullptr, nullptr,
-                              nullptr);
-    }
+    m_handle->setUp(m_options, this);
     m_housekeeping.setInterval(1000);
     connect(&m_housekeeping, &QTimer::timeout, this, [this] {
         if (m_connecting) {
@@ -98,7 +17,7 @@ MqttClient::MqttClient(Options options, QObject* parent)
                 const int result = m_handle->connectResult;
                 onConnectDone(result, result == MOSQ_ERR_ERRNO
                                           ? QString::fromLocal8Bit(strerror(m_handle->connectErrno))
-                                          : errorText(result));
+                                          : mqttErrorText(result));
             }
             return;
         }
@@ -106,7 +25,7 @@ MqttClient::MqttClient(Options options, QObject* parent)
             return;
         const int result = mosquitto_loop_misc(m_handle->mosq);
         if (result != MOSQ_ERR_SUCCESS)
-            failed(result, errorText(result));
+            failed(result, mqttErrorText(result));
         else
             updateWriteWatch();
     });
@@ -230,7 +149,7 @@ void MqttClient::serviceSocket(bool read, bool write)
     // A connection closed by the broker, or refused above, leaves no socket to watch.
     if (result != MOSQ_ERR_SUCCESS) {
         if (!m_retryTimer.isActive())
-            failed(result, errorText(result));
+            failed(result, mqttErrorText(result));
         return;
     }
     updateWriteWatch();

@@ -1,105 +1,12 @@
 #include "QtSerialControl.h"
 
+#include "SerialPlatform.h"
 #include "common/KoraError.h"
 
-#include <QFile>
 #include <QEvent>
-#include <QFileInfo>
 #include <QSocketNotifier>
-#include <QStringList>
 
-#include <cerrno>
 #include <utility>
-
-#ifdef Q_OS_UNIX
-#include <grp.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
-
-namespace {
-// QSerialPort reports a device that another program holds and one the user may not open alike.
-bool permissionDenied(const QString& device)
-{
-#ifdef Q_OS_UNIX
-    return ::access(device.toLocal8Bit().constData(), R_OK) != 0;
-#else
-    Q_UNUSED(device);
-    return false;
-#endif
-}
-
-// Which group the user must join to open the device. Never an empty name: a group without one
-// here is given by its number, and a device that is gone again (a link that flickers) is said to
-// be so.
-QString deviceGroup(const QString& device)
-{
-#ifdef Q_OS_UNIX
-    struct stat status {};
-    if (::stat(QFile::encodeName(device).constData(), &status) != 0)
-        return QStringLiteral("the device's group cannot be told, as the device has just gone; "
-                              "usually it is dialout");
-    if (const group* owners = ::getgrgid(status.st_gid))
-        return QStringLiteral("the device belongs to the group ") +
-               QString::fromLocal8Bit(owners->gr_name);
-    return QStringLiteral("the device belongs to the group with the number %1, which has no "
-                          "name here")
-        .arg(status.st_gid);
-#else
-    Q_UNUSED(device);
-    return QStringLiteral("the device belongs to a group");
-#endif
-}
-
-// The code the system gave the port's last failing call: errno, or Windows' last error.
-void clearSystemError()
-{
-#ifdef Q_OS_WIN
-    ::SetLastError(ERROR_SUCCESS);
-#else
-    errno = 0;
-#endif
-}
-
-// Whether a terminal has really gone: its far end closed, or its device removed. A read error
-// alone does not say so, since a read that finds nothing is one too.
-bool hungUp(QSerialPort& port)
-{
-#ifdef Q_OS_UNIX
-    pollfd device{port.handle(), POLLIN, 0};
-    const int ready = ::poll(&device, 1, 0);
-    return ready < 0 || (ready == 1 && (device.revents & (POLLHUP | POLLERR | POLLNVAL)));
-#else
-    Q_UNUSED(port);
-    return true;
-#endif
-}
-
-// An unplugged adapter: a resource error, or a read that ends. On Windows a call on the handle of
-// a device that has gone is also refused, which an open handle otherwise never is: the serial
-// IOCTLs need no access rights.
-bool deviceGone(QSerialPort::SerialPortError error)
-{
-#ifdef Q_OS_WIN
-    if (error == QSerialPort::PermissionError)
-        return true;
-#endif
-    return error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
-}
-
-int systemError()
-{
-#ifdef Q_OS_WIN
-    return int(::GetLastError());
-#else
-    return errno;
-#endif
-}
-} // namespace
 
 QtSerialControl::QtSerialControl(DeviceMap deviceForPort, QObject* parent)
     : SerialControl(parent), m_deviceForPort(std::move(deviceForPort)), m_port(this)
@@ -172,8 +79,8 @@ void QtSerialControl::open()
             reason = QStringLiteral("the device does not exist");
             break;
         case QSerialPort::PermissionError:
-            reason = permissionDenied(device)
-                         ? QStringLiteral("permission denied: ") + deviceGroup(device) +
+            reason = SerialPlatform::permissionDenied(device)
+                         ? QStringLiteral("permission denied: ") + SerialPlatform::deviceGroup(device) +
                                QStringLiteral(" (add the user to it and log in again)")
                          : QStringLiteral("the device is busy: another program has it open");
             break;
@@ -192,73 +99,12 @@ void QtSerialControl::open()
     for (QSocketNotifier* notifier : m_port.findChildren<QSocketNotifier*>())
         notifier->installEventFilter(this);
     try {
-        applyLineSettings(m_line, flowControlFor(m_handshaking));
+        applyLineSettings(m_line, LineSettings::flowControlFor(m_handshaking));
         applyModemLine(&QSerialPort::setDataTerminalReady, m_dtrEnable, "DTR");
         applyModemLine(&QSerialPort::setRequestToSend, m_rtsEnable, "RTS");
     } catch (const KoraError&) {
         m_port.close();
         throw;
-    }
-}
-
-QtSerialControl::LineSettings QtSerialControl::parseSettings(const QString& settings)
-{
-    const QStringList parts = settings.split(',');
-    const auto invalid = [] {
-        return KoraError(ErrorNumber::InvalidSettings, QStringLiteral("Invalid Settings"));
-    };
-    if (parts.size() != 4)
-        throw invalid();
-
-    LineSettings line;
-    bool ok = false;
-    line.baudRate = parts[0].trimmed().toInt(&ok);
-    if (!ok || line.baudRate <= 0)
-        throw invalid();
-
-    const QString parity = parts[1].trimmed().toLower();
-    if (parity == "n")
-        line.parity = QSerialPort::NoParity;
-    else if (parity == "e")
-        line.parity = QSerialPort::EvenParity;
-    else if (parity == "o")
-        line.parity = QSerialPort::OddParity;
-    else if (parity == "m")
-        line.parity = QSerialPort::MarkParity;
-    else if (parity == "s")
-        line.parity = QSerialPort::SpaceParity;
-    else
-        throw invalid();
-
-    const int dataBits = parts[2].trimmed().toInt(&ok);
-    if (!ok || dataBits < 5 || dataBits > 8)
-        throw invalid();
-    line.dataBits = static_cast<QSerialPort::DataBits>(dataBits);
-
-    const QString stop = parts[3].trimmed();
-    if (stop == "1")
-        line.stopBits = QSerialPort::OneStop;
-    else if (stop == "1.5")
-        line.stopBits = QSerialPort::OneAndHalfStop;
-    else if (stop == "2")
-        line.stopBits = QSerialPort::TwoStop;
-    else
-        throw invalid();
-    return line;
-}
-
-QSerialPort::FlowControl QtSerialControl::flowControlFor(int handshaking)
-{
-    switch (handshaking) {
-    case 0:
-        return QSerialPort::NoFlowControl;
-    case 1:
-        return QSerialPort::SoftwareControl;
-    case 2:
-    case 3:
-        return QSerialPort::HardwareControl;
-    default:
-        throw KoraError(380, QStringLiteral("Invalid property value"));
     }
 }
 
@@ -281,40 +127,18 @@ void QtSerialControl::applyLineSettings(const LineSettings& line, QSerialPort::F
     }
 }
 
-bool QtSerialControl::lacksModemLines(QSerialPort::SerialPortError error, int systemError)
-{
-    // A device without modem-control lines (a pseudo-terminal, a virtual or Bluetooth port,
-    // some adapters) refuses to drive them. The message text is the system's and comes in the
-    // user's language, so only the codes are compared.
-#ifdef Q_OS_WIN
-    if (error != QSerialPort::UnsupportedOperationError && error != QSerialPort::UnknownError)
-        return false;
-    switch (systemError) {
-    case ERROR_NOT_SUPPORTED:
-    case ERROR_INVALID_FUNCTION:
-    case ERROR_INVALID_PARAMETER:
-        return true;
-    default:
-        // ERROR_GEN_FAILURE and the like come from a device that stopped working.
-        return false;
-    }
-#else
-    return error == QSerialPort::UnsupportedOperationError && systemError == ENOTTY;
-#endif
-}
-
 void QtSerialControl::applyModemLine(bool (QSerialPort::*setter)(bool), bool value,
                                      const char* name)
 {
     if (!m_port.isOpen())
         return;
-    clearSystemError();
+    SerialPlatform::clearSystemError();
     const bool done = (m_port.*setter)(value);
     if (done)
         return;
     const int code = modemLineError(setter == &QSerialPort::setDataTerminalReady, value);
     // The program only receives, so a line it cannot drive loses nothing.
-    if (lacksModemLines(m_port.error(), code)) {
+    if (SerialPlatform::lacksModemLines(m_port.error(), code)) {
         m_port.clearError();
         return;
     }
@@ -334,14 +158,14 @@ int QtSerialControl::modemLineError(bool dtr, bool value)
     Q_UNUSED(dtr);
     Q_UNUSED(value);
 #endif
-    return systemError();
+    return SerialPlatform::systemError();
 }
 
 void QtSerialControl::setSettings(const QString& settings)
 {
     put([&] {
-        const LineSettings line = parseSettings(settings);
-        applyLineSettings(line, flowControlFor(m_handshaking));
+        const LineSettings line = LineSettings::parse(settings);
+        applyLineSettings(line, LineSettings::flowControlFor(m_handshaking));
         m_line = line;
     });
 }
@@ -349,7 +173,7 @@ void QtSerialControl::setSettings(const QString& settings)
 void QtSerialControl::setHandshaking(int handshaking)
 {
     put([&] {
-        const QSerialPort::FlowControl flow = flowControlFor(handshaking);
+        const QSerialPort::FlowControl flow = LineSettings::flowControlFor(handshaking);
         applyLineSettings(m_line, flow);
         m_handshaking = handshaking;
     });
@@ -410,7 +234,7 @@ QString QtSerialControl::Input()
 bool QtSerialControl::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::SockAct || ++m_activationsWithoutData < 3 || m_hangUpQueued ||
-        !m_port.isOpen() || !hungUp(m_port))
+        !m_port.isOpen() || !SerialPlatform::hungUp(m_port))
         return QObject::eventFilter(watched, event);
     m_hangUpQueued = true;
     QMetaObject::invokeMethod(
@@ -446,11 +270,11 @@ void QtSerialControl::onError(QSerialPort::SerialPortError error)
     // so close it now and let the program stay idle.
     // Input that arrived as the port was opened is discarded when its line settings are
     // applied, and the read it announced then finds nothing: the device is still there.
-    if (error == QSerialPort::ReadError && !hungUp(m_port)) {
+    if (error == QSerialPort::ReadError && !SerialPlatform::hungUp(m_port)) {
         m_port.clearError();
         return;
     }
-    if (m_inPut && !deviceGone(error))
+    if (m_inPut && !SerialPlatform::deviceGone(error))
         return;
     const QString reason = error == QSerialPort::ReadError
                                ? QStringLiteral("the device hung up or was removed")

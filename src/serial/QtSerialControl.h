@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LineSettings.h"
 #include "SerialControl.h"
 
 #include <QSerialPort>
@@ -34,21 +35,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct LineSettings {
-        qint32 baudRate = 9600;
-        QSerialPort::Parity parity = QSerialPort::NoParity;
-        QSerialPort::DataBits dataBits = QSerialPort::Data8;
-        QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-    };
-    static LineSettings parseSettings(const QString& settings);
-    static QSerialPort::FlowControl flowControlFor(int handshaking);
-
     void put(const std::function<void()>& body);
     void open();
     void applyLineSettings(const LineSettings& line, QSerialPort::FlowControl flow);
     void applyModemLine(bool (QSerialPort::*setter)(bool), bool value, const char* name);
     int modemLineError(bool dtr, bool value);
-    static bool lacksModemLines(QSerialPort::SerialPortError error, int systemError);
     [[noreturn]] void failPortError(int number, const QString& what);
     void onReadyRead();
     void onError(QSerialPort::SerialPortError error);
