@@ -1,6 +1,7 @@
 // A flood of noise without line ends on a real pseudo-terminal: how much the resident memory
 // grows, and how many sensor lines it takes afterwards until a reading shows again.
 
+#include "StationWindow.h"
 #include "FixedClock.h"
 #include "Pty.h"
 #include "RecordingMessages.h"
@@ -35,7 +36,7 @@ int main(int argc, char* argv[])
     RecordingMessages messages;
     const QString device = pty.deviceName();
     QtSerialControl port([device](int) { return device; });
-    FrmMain window(state, *settings, port, clock, messages);
+    StationWindow window(state, *settings, port, clock, messages);
     window.load();
     window.show();
     auto* temperature = window.findChild<QLabel*>("txtTEMP");

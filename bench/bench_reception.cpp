@@ -2,6 +2,7 @@
 // conditioning, a report every 300 lines, repaint) with the real main window offscreen, and of
 // the bare parse.
 
+#include "StationWindow.h"
 #include "FakeSerialControl.h"
 #include "FixedClock.h"
 #include "RecordingMessages.h"
@@ -28,7 +29,7 @@ int main(int argc, char* argv[])
     FakeSerialControl port;
     FixedClock clock;
     RecordingMessages messages;
-    FrmMain window(state, *settings, port, clock, messages);
+    StationWindow window(state, *settings, port, clock, messages);
     window.load();
     window.show();
     QCoreApplication::processEvents();

@@ -6,6 +6,7 @@
 // the one-label program; each prints, at its window's first paint, the time since BENCH_T0_NS
 // (CLOCK_MONOTONIC when the parent started it) and its peak resident memory, and ends.
 
+#include "app/CommandLine.h"
 #include "app/KoraApp.h"
 #include "common/Version.h"
 
@@ -105,7 +106,8 @@ int main(int argc, char* argv[])
     }
     QCoreApplication::setOrganizationName(AppTitle);
     QCoreApplication::setApplicationName(AppTitle);
-    KoraApp kora;
+    const CommandLine line;
+    KoraApp kora(line);
     kora.mainWindow().installEventFilter(&firstPaint);
     if (!kora.start())
         return 1;

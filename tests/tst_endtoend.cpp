@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "HeadlessApp.h"
 #include "Pty.h"
 #ifdef KORA_HAVE_MQTT
@@ -704,7 +705,8 @@ void TestEndToEnd::endsOnSignals()
 
 void TestEndToEnd::headlessErrorEndsWithOne()
 {
-    HeadlessApp kora(QString(), QString(), false);
+    const CommandLine line;
+    HeadlessApp kora(line);
     UnhandledError::raise(KoraError(ErrorNumber::Internal, "a fault"));
     QCOMPARE(kora.exitStatus(0), 1);
 }

@@ -1,3 +1,4 @@
+#include "StationWindow.h"
 #include "FakeSerialControl.h"
 #include "FixedClock.h"
 #include "RecordingMessages.h"
@@ -47,7 +48,7 @@ private slots:
 
 void TestFrmAbout::init()
 {
-    m_main = std::make_unique<FrmMain>(m_state, *m_settings, m_port, m_clock, m_messages);
+    m_main = std::make_unique<StationWindow>(m_state, *m_settings, m_port, m_clock, m_messages);
     m_main->load();
     m_main->show();
 }

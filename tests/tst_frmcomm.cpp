@@ -1,3 +1,4 @@
+#include "StationWindow.h"
 #include "ExpectedPuts.h"
 #include "FakeSerialControl.h"
 #include "FixedClock.h"
@@ -79,7 +80,7 @@ void TestFrmComm::init()
     m_main.reset();
     m_settings = std::make_unique<TestSettings>();
     m_port = std::make_unique<FakeSerialControl>();
-    m_main = std::make_unique<FrmMain>(m_state, **m_settings, *m_port, m_clock, m_messages);
+    m_main = std::make_unique<StationWindow>(m_state, **m_settings, *m_port, m_clock, m_messages);
     m_main->load();
     m_main->show();
     m_port->puts.clear();
@@ -279,7 +280,7 @@ void TestFrmComm::failedStartupLetsSetReopenSamePort()
     m_main.reset();
     m_port = std::make_unique<FakeSerialControl>();
     m_port->unopenable << 1;
-    m_main = std::make_unique<FrmMain>(m_state, **m_settings, *m_port, m_clock, m_messages);
+    m_main = std::make_unique<StationWindow>(m_state, **m_settings, *m_port, m_clock, m_messages);
     m_main->load();
     m_main->show();
     QVERIFY(m_state.portFault);
@@ -308,7 +309,7 @@ void TestFrmComm::setWinsOverRetrying()
     m_port->unopenable << 1;
     if (!newPortOpens)
         m_port->unopenable << 2;
-    m_main = std::make_unique<FrmMain>(m_state, **m_settings, *m_port, m_clock, m_messages);
+    m_main = std::make_unique<StationWindow>(m_state, **m_settings, *m_port, m_clock, m_messages);
     m_main->load();
     m_main->show();
     m_main->portRecovery().setRetryInterval(10);

@@ -1,3 +1,4 @@
+#include "StationWindow.h"
 #include "ExpectedPuts.h"
 #include "FakeSerialControl.h"
 #include "FixedClock.h"
@@ -43,7 +44,7 @@ struct Rig {
     }
     FrmMain& load()
     {
-        window = std::make_unique<FrmMain>(state, *settings, port, clock, messages);
+        window = std::make_unique<StationWindow>(state, *settings, port, clock, messages);
         window->load();
         window->show();
         return *window;
@@ -370,7 +371,7 @@ void TestFrmMain::exitPassesOverFailures()
 {
     UnwritableSettings unwritable;
     Rig rig;
-    FrmMain window(rig.state, *unwritable, rig.port, rig.clock, rig.messages);
+    StationWindow window(rig.state, *unwritable, rig.port, rig.clock, rig.messages);
     window.load();
     window.show();
     rig.port.failing << "PortOpen";

@@ -1,3 +1,4 @@
+#include "StationWindow.h"
 #include "FixedClock.h"
 #include "ModalDriver.h"
 #include "Pty.h"
@@ -77,7 +78,7 @@ void TestPortSwitch::initTestCase()
                : n == 3 ? adapter
                         : QString("/nonexistent/ttyKORA%1").arg(n);
     });
-    m_main = std::make_unique<FrmMain>(m_state, *m_settings, *m_port, m_clock, m_messages);
+    m_main = std::make_unique<StationWindow>(m_state, *m_settings, *m_port, m_clock, m_messages);
     m_messages.setParent(m_main.get());
     m_main->load();
     m_main->show();
@@ -173,7 +174,7 @@ void TestPortSwitch::failureBoxGoesWhenThePortComesBack()
         settings->SaveSetting(SettingsKeys::Section, SettingsKeys::CommPort, "3");
         QtSerialControl port([this](int) { return m_adapter; });
         QtMessageBoxes messages;
-        FrmMain main(state, *settings, port, m_clock, messages);
+        StationWindow main(state, *settings, port, m_clock, messages);
         messages.setParent(&main);
         main.portRecovery().setRetryInterval(50);
         main.load();

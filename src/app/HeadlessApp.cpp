@@ -4,7 +4,6 @@
 #include "StopSignals.h"
 #include "common/UnhandledError.h"
 #include "serial/LineSetup.h"
-#include "serial/PortDevice.h"
 #include "settings/SettingsKeys.h"
 #include "station/Log.h"
 
@@ -47,14 +46,11 @@ void LogMessages::portError(const KoraError& error)
     LogMessages::error(error);
 }
 
-HeadlessApp::HeadlessApp(const QString& reportFolder, const QString& archiveFolder,
-                         bool readingsToo)
-    : m_port([this](int n) { return PortDevice::forPort(n, m_settings); }), m_view(readingsToo),
+HeadlessApp::HeadlessApp(const CommandLine& line)
+    : m_line(line), m_view(line.verbose),
       m_station(m_state, m_settings, m_port, m_clock, m_view, m_messages)
 {
-    if (!reportFolder.isEmpty())
-        m_station.setReportFolder(reportFolder);
-    m_station.setArchiveFolder(archiveFolder);
+    setFolders(m_station, line);
     UnhandledError::install([this](const KoraError& error) {
         m_exitStatus = 1;
         m_messages.error(error);
@@ -70,6 +66,7 @@ HeadlessApp::HeadlessApp(const QString& reportFolder, const QString& archiveFold
 
 HeadlessApp::~HeadlessApp()
 {
+    closeFaces();
     UnhandledError::install({});
 }
 
@@ -77,26 +74,23 @@ int HeadlessApp::run(int argc, char* argv[], const CommandLine& line)
 {
     QCoreApplication app(argc, argv);
     Log::takeQtMessages();
-    HeadlessApp kora(line.reportFolder, line.archiveFolder, line.verbose);
-    if (!kora.start(line.mqttUrl, line.mqttPasswordFile, line.listen))
+    HeadlessApp kora(line);
+    if (!kora.start())
         return kora.exitStatus();
     return kora.exitStatus(app.exec());
 }
 
-bool HeadlessApp::start(const QString& mqttUrl, const QString& mqttPasswordFile,
-                        const QString& listen)
+bool HeadlessApp::start()
 {
     if (const QString problem = storedPortProblem(); !problem.isEmpty()) {
         Log::line(problem);
         m_exitStatus = NotConfigured;
         return false;
     }
-    // The page's problem is on the status line, which is the log here.
-    const NetworkFaces::Problems problems = m_networkFaces.start(
-        {mqttUrl, mqttPasswordFile, listen}, m_settings, m_station, m_view, m_clock);
-    if (!problems.mqtt.isEmpty())
-        Log::line(problems.mqtt);
-    return UnhandledError::guard([this] { m_station.openStoredPort(); }) && m_exitStatus == 0;
+    // The status line is the log here.
+    return startStation(m_line, m_station, m_view, m_messages, true,
+                        [this] { m_station.openStoredPort(); }) &&
+           m_exitStatus == 0;
 }
 
 // A window lets the user choose another port; a service would wait for ever on a number that is

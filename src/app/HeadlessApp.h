@@ -1,12 +1,8 @@
 #pragma once
 
+#include "StationApp.h"
 #include "measurement/MainView.h"
-#include "measurement/ProgramState.h"
-#include "common/Clock.h"
-#include "serial/QtSerialControl.h"
-#include "settings/SettingsStore.h"
 #include "station/MessageBoxes.h"
-#include "NetworkFaces.h"
 #include "station/Station.h"
 
 #include <array>
@@ -46,12 +42,12 @@ public:
 // with status 0 on SIGTERM, SIGINT or SIGHUP, having closed the port, with 1 on an error that
 // would end the window too, and with NotConfigured at start-up when the stored port number is no
 // port: without a window nobody could choose another one.
-class HeadlessApp {
+class HeadlessApp : private StationApp {
 public:
     // The status of a service that cannot run as it is set up (as init scripts number it).
     static constexpr int NotConfigured = 6;
 
-    HeadlessApp(const QString& reportFolder, const QString& archiveFolder, bool readingsToo);
+    explicit HeadlessApp(const CommandLine& line);
     ~HeadlessApp();
 
     // The whole program without a screen, as its command line asks; its exit status.
@@ -59,8 +55,7 @@ public:
 
     // Opens the port, publishes to the MQTT broker and serves the web page where they are set.
     // False when the program is to end already, with exitStatus().
-    bool start(const QString& mqttUrl = {}, const QString& mqttPasswordFile = {},
-               const QString& listen = {});
+    bool start();
     int exitStatus(int eventLoopStatus = 0) const
     {
         return m_exitStatus != 0 ? m_exitStatus : eventLoopStatus;
@@ -69,14 +64,10 @@ public:
 private:
     QString storedPortProblem() const;
 
+    const CommandLine& m_line;
     int m_exitStatus = 0;
-    ProgramState m_state;
-    SettingsStore m_settings;
-    SystemClock m_clock;
-    QtSerialControl m_port;
     LogView m_view;
     LogMessages m_messages;
     Station m_station;
     std::unique_ptr<StopSignals> m_stopSignals;
-    NetworkFaces m_networkFaces;
 };

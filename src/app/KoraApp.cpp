@@ -1,20 +1,17 @@
 #include "KoraApp.h"
 
+#include "CommandLine.h"
 #include "StopSignals.h"
 #include "common/UnhandledError.h"
-#include "serial/PortDevice.h"
-
-#include "station/Log.h"
 
 #include <QCoreApplication>
 
-KoraApp::KoraApp(const QString& reportFolder, const QString& archiveFolder)
-    : m_port([this](int n) { return PortDevice::forPort(n, m_settings); }),
-      m_frmMain(m_state, m_settings, m_port, m_clock, m_messages)
+KoraApp::KoraApp(const CommandLine& line)
+    : m_line(line), m_frmMain(m_state, m_settings, m_port, m_clock, m_messages),
+      m_station(m_state, m_settings, m_port, m_clock, m_frmMain, m_messages)
 {
-    if (!reportFolder.isEmpty())
-        m_frmMain.station().setReportFolder(reportFolder);
-    m_frmMain.station().setArchiveFolder(archiveFolder);
+    m_frmMain.attach(m_station);
+    setFolders(m_station, line);
     m_messages.setParent(&m_frmMain);
 
     UnhandledError::install([this](const KoraError& error) {
@@ -33,19 +30,15 @@ KoraApp::KoraApp(const QString& reportFolder, const QString& archiveFolder)
 
 KoraApp::~KoraApp()
 {
-    m_networkFaces.stop();
+    closeFaces();
 }
 
-bool KoraApp::start(const QString& mqttUrl, const QString& mqttPasswordFile, const QString& listen)
+bool KoraApp::start()
 {
-    const NetworkFaces::Problems problems = m_networkFaces.start(
-        {mqttUrl, mqttPasswordFile, listen}, m_settings, m_frmMain.station(), m_frmMain, m_clock);
-    if (!problems.mqtt.isEmpty())
-        m_messages.exclamation(problems.mqtt);
-    // The status line shows it only until the port's state replaces it.
-    if (!problems.web.isEmpty())
-        Log::line(problems.web);
-    if (!UnhandledError::guard([this] { m_frmMain.load(); }) || m_failed)
+    // The window's load opens the port after its stored position.
+    if (!startStation(m_line, m_station, m_frmMain, m_messages, false,
+                      [this] { m_frmMain.load(); }) ||
+        m_failed)
         return false;
     // Ended while a start-up box waited for its click.
     if (!m_stopped)

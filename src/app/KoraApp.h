@@ -1,10 +1,7 @@
 #pragma once
 
-#include "measurement/ProgramState.h"
-#include "common/Clock.h"
-#include "serial/QtSerialControl.h"
-#include "settings/SettingsStore.h"
-#include "NetworkFaces.h"
+#include "StationApp.h"
+#include "station/Station.h"
 #include "ui/FrmMain.h"
 #include "ui/QtMessageBoxes.h"
 
@@ -12,19 +9,18 @@
 
 class StopSignals;
 
-// The running program: its state, settings, port and main window, wired together.
-class KoraApp {
+// The running program with its window: the station, and the main window that shows it.
+class KoraApp : private StationApp {
 public:
-    // The report goes into reportFolder, or the working folder when it is empty; the archive
-    // into archiveFolder, none when it is empty.
-    explicit KoraApp(const QString& reportFolder = {}, const QString& archiveFolder = {});
+    // The report goes into the command line's report folder, or the working folder; the archive
+    // into its archive folder, none where it is empty.
+    explicit KoraApp(const CommandLine& line);
     ~KoraApp();
 
-    // Loads and shows the main window, and publishes to the MQTT broker where one is set. False
-    // when start-up failed; the error has been reported and the program should end with a
-    // non-zero status.
-    bool start(const QString& mqttUrl = {}, const QString& mqttPasswordFile = {},
-               const QString& listen = {});
+    // Loads and shows the main window, and starts the faces on the network that the command line
+    // or the settings ask for. False when start-up failed; the error has been reported and the
+    // program should end with a non-zero status.
+    bool start();
     // Runs the event loop, unless a signal ended the program already during start-up; non-zero
     // once an unhandled error has ended the program.
     int exec();
@@ -32,14 +28,11 @@ public:
     FrmMain& mainWindow() { return m_frmMain; }
 
 private:
+    const CommandLine& m_line;
     QtMessageBoxes m_messages;
     bool m_failed = false;
-    ProgramState m_state;
-    SettingsStore m_settings;
-    SystemClock m_clock;
-    QtSerialControl m_port;
     FrmMain m_frmMain;
+    Station m_station;
     bool m_stopped = false;
     std::unique_ptr<StopSignals> m_stopSignals;
-    NetworkFaces m_networkFaces;
 };

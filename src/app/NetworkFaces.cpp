@@ -38,6 +38,17 @@ NetworkFaces::Problems NetworkFaces::start(const Asked& asked, const SettingsSto
     return problems;
 }
 
+void NetworkFaces::close()
+{
+    stop();
+#ifdef KORA_HAVE_MQTT
+    m_publisher.reset();
+#endif
+#ifdef KORA_HAVE_WEB
+    m_site.reset();
+#endif
+}
+
 void NetworkFaces::stop()
 {
 #ifdef KORA_HAVE_MQTT

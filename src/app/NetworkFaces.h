@@ -35,6 +35,9 @@ public:
                    MainView& view, const Clock& clock);
     // The station ends cleanly: the broker hears "offline" now rather than the will later.
     void stop();
+    // Says goodbye as stop() does and lets both parts go: before the station and view they
+    // hold on to.
+    void close();
 
 private:
 #ifdef KORA_HAVE_MQTT

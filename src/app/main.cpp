@@ -48,8 +48,8 @@ int main(int argc, char* argv[])
     int qtArgc = int(qtArguments.size());
     QApplication app(qtArgc, qtArgv.data());
     Fonts::addBundled(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
-    KoraApp kora(line.reportFolder, line.archiveFolder);
-    if (!kora.start(line.mqttUrl, line.mqttPasswordFile, line.listen))
+    KoraApp kora(line);
+    if (!kora.start())
         return 1;
     return kora.exec();
 }

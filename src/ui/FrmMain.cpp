@@ -21,11 +21,9 @@
 #include <QMenuBar>
 
 FrmMain::FrmMain(ProgramState& state, SettingsStore& settings, SerialControl& port,
-                 const Clock& clock, MessageBoxes& messages,
-                 ReportWriter::FileFactory makeReportFile, QWidget* parent)
+                 const Clock& clock, MessageBoxes& messages, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_settings(settings), m_port(port), m_messages(messages),
-      m_clock(clock),
-      m_station(state, settings, port, clock, *this, messages, std::move(makeReportFile))
+      m_clock(clock)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(AppIcon::icon());
@@ -75,7 +73,7 @@ void FrmMain::load()
     setPositionTwips(left, top);
     // A box waits for its click: the port is opened first, so that a station restarted with
     // nobody at the screen takes readings meanwhile.
-    m_station.openStoredPort();
+    m_station->openStoredPort();
     for (const KoraError& error : unreadable)
         m_messages.error(error);
 }
@@ -162,9 +160,9 @@ void FrmMain::savePosition()
 void FrmMain::historyCommand()
 {
     if (!m_history) {
-        m_history = new FrmHistory([this]() -> const HistoryModel& { return m_station.history(); },
+        m_history = new FrmHistory([this]() -> const HistoryModel& { return m_station->history(); },
                                    m_settings, m_clock, this);
-        connect(&m_station, &Station::archived, m_history, &FrmHistory::reload);
+        connect(m_station, &Station::archived, m_history, &FrmHistory::reload);
     }
     m_history->show();
     m_history->raise();
@@ -174,7 +172,7 @@ void FrmMain::historyCommand()
 void FrmMain::exitCommand()
 {
     savePosition();
-    m_station.end();
+    m_station->end();
     close();
 }
 
@@ -183,7 +181,7 @@ void FrmMain::closeEvent(QCloseEvent* event)
     savePosition();
     if (m_history && m_history->isVisible())
         m_history->close();
-    m_station.end();
+    m_station->end();
     event->accept();
     QCoreApplication::quit();
 }
@@ -191,12 +189,12 @@ void FrmMain::closeEvent(QCloseEvent* event)
 void FrmMain::optionCommand()
 {
     try {
-        FrmComm dialog(*this, m_port, m_settings, m_state, m_messages, m_station.portRecovery());
+        FrmComm dialog(*this, m_port, m_settings, m_state, m_messages, m_station->portRecovery());
         dialog.exec();
     } catch (...) {
         m_messages.plain(QStringLiteral("mnuOption Error"));
     }
-    m_station.portChosen();
+    m_station->portChosen();
 }
 
 void FrmMain::aboutCommand()

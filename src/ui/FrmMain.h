@@ -1,7 +1,6 @@
 #pragma once
 
 #include "measurement/MainView.h"
-#include "measurement/ReportWriter.h"
 #include "station/Station.h"
 
 #include <QMainWindow>
@@ -17,13 +16,15 @@ class SettingsStore;
 struct ProgramState;
 
 // The main window: current and averaged readings, the receive indicator, the status line of
-// the last report and the menu. It shows the station it runs, and keeps its own position.
+// the last report and the menu. It shows the station attached to it, which is its view, and
+// keeps its own position.
 class FrmMain : public QMainWindow, public MainView {
     Q_OBJECT
 public:
     FrmMain(ProgramState& state, SettingsStore& settings, SerialControl& port, const Clock& clock,
-            MessageBoxes& messages, ReportWriter::FileFactory makeReportFile = {},
-            QWidget* parent = nullptr);
+            MessageBoxes& messages, QWidget* parent = nullptr);
+    // The station that this window shows; before load(), and for as long as the window is.
+    void attach(Station& station) { m_station = &station; }
 
     static QString title();
 
@@ -35,8 +36,8 @@ public:
     float topTwips() const;
     void setPositionTwips(float left, float top);
 
-    Station& station() { return m_station; }
-    PortRecovery& portRecovery() { return m_station.portRecovery(); }
+    Station& station() { return *m_station; }
+    PortRecovery& portRecovery() { return m_station->portRecovery(); }
 
     QString labelText(Label label) const override;
     void setLabelText(Label label, const QString& text) override;
@@ -64,7 +65,7 @@ private:
     SerialControl& m_port;
     MessageBoxes& m_messages;
     const Clock& m_clock;
-    Station m_station;
+    Station* m_station = nullptr;
     FrmHistory* m_history = nullptr;
     QMap<Label, QLabel*> m_labels;
     IndicatorCircle* m_mon = nullptr;
