@@ -45,15 +45,6 @@ size_t keepEscaped(void*, MHD_Connection*, char* text)
 }
 } // namespace
 
-// One reader of Server-Sent Events: what is to be sent to it, and whether it waits for more.
-struct WebServer::Stream {
-    WebServer* server = nullptr;
-    MHD_Connection* connection = nullptr;
-    QByteArray pending;
-    bool suspended = false;
-    bool ending = false;
-};
-
 struct WebServerCallbacks {
     static MHD_Result request(void* self, MHD_Connection* connection, const char* url,
                               const char* method, const char*, const char*, size_t* uploadSize,
@@ -85,11 +76,8 @@ struct WebServerCallbacks {
             reply.body = "No request here takes a body.\n";
         } else {
             reply = server->m_handler(request);
-            // A HEAD gets a stream's headers, and no stream.
-            if (request.method == "HEAD")
-                reply.stream = false;
         }
-        return MHD_Result(server->answer(connection, reply));
+        return MHD_Result(server->answer(connection, reply, request.method == "HEAD"));
     }
 
     static void completed(void* self, MHD_Connection* connection, void**,
@@ -123,31 +111,6 @@ struct WebServerCallbacks {
             ::shutdown(watch.fd, SHUT_RDWR);
         }
         server->m_watches[connection] = watch;
-    }
-
-    static ssize_t streamRead(void* data, uint64_t, char* buffer, size_t room)
-    {
-        auto* stream = static_cast<WebServer::Stream*>(data);
-        if (stream->pending.isEmpty()) {
-            if (stream->ending)
-                return MHD_CONTENT_READER_END_OF_STREAM;
-            // Nothing to say: the connection rests until broadcast() has more.
-            stream->suspended = true;
-            MHD_suspend_connection(stream->connection);
-            return 0;
-        }
-        const size_t length = std::min(room, size_t(stream->pending.size()));
-        std::memcpy(buffer, stream->pending.constData(), length);
-        stream->pending.remove(0, qsizetype(length));
-        return ssize_t(length);
-    }
-
-    static void streamGone(void* data)
-    {
-        auto* stream = static_cast<WebServer::Stream*>(data);
-        if (stream->server)
-            stream->server->m_streams.remove(stream);
-        delete stream;
     }
 };
 
@@ -206,29 +169,23 @@ void WebServer::stop()
     m_housekeeping.stop();
     m_timer.stop();
     // libmicrohttpd stops only with every connection running.
-    for (Stream* stream : m_streams) {
-        stream->ending = true;
-        stream->server = nullptr;
-        if (std::exchange(stream->suspended, false))
-            MHD_resume_connection(stream->connection);
-    }
-    m_streams.clear();
+    endStreams();
     MHD_stop_daemon(m_daemon);
     m_daemon = nullptr;
     m_watches.clear();
 }
 
-int WebServer::answer(MHD_Connection* connection, const Reply& reply)
+int WebServer::answer(MHD_Connection* connection, const Reply& asked, bool head)
 {
+    Reply reply = asked;
     MHD_Response* response = nullptr;
+    if (reply.stream && reply.status == 200 && !head && m_streams.size() >= StreamLimit) {
+        // The rest of the connections stay for pages and the JSON.
+        reply = Reply{503, "text/plain; charset=utf-8", "Too many live streams.\n", {}, false};
+        reply.headers.append({QByteArray("Retry-After"), QByteArray::number(StreamRetrySeconds)});
+    }
     if (reply.stream && reply.status == 200) {
-        auto* stream = new Stream{this, connection, reply.body};
-        m_streams.push_back(stream);
-        response = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 4096,
-                                                     &WebServerCallbacks::streamRead, stream,
-                                                     &WebServerCallbacks::streamGone);
-        // Its reader's to end, not the server's: no timeout.
-        MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT, 0u);
+        response = head ? streamHeadResponse() : openStream(connection, reply.body);
         MHD_add_response_header(response, "Cache-Control", "no-store");
     } else {
         response = MHD_create_response_from_buffer(size_t(reply.body.size()),
@@ -245,18 +202,6 @@ int WebServer::answer(MHD_Connection* connection, const Reply& reply)
     const MHD_Result queued = MHD_queue_response(connection, unsigned(reply.status), response);
     MHD_destroy_response(response);
     return queued;
-}
-
-void WebServer::broadcast(const QByteArray& event)
-{
-    for (Stream* stream : m_streams) {
-        stream->pending += event;
-        if (std::exchange(stream->suspended, false))
-            MHD_resume_connection(stream->connection);
-    }
-    // A resumed connection is taken up by the next run.
-    if (!m_streams.empty() && m_daemon)
-        m_timer.start(0);
 }
 
 void WebServer::run()
@@ -280,9 +225,5 @@ void WebServer::sweep()
             ::shutdown(watch.fd, SHUT_RDWR);
         }
     }
-    // A comment now and then, so that a reader that went away is found out.
-    if (now - m_lastHeartbeatMs >= 15000) {
-        m_lastHeartbeatMs = now;
-        broadcast(": still here\n\n");
-    }
+    sweepStreams(now);
 }

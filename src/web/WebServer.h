@@ -18,6 +18,7 @@
 
 struct MHD_Connection;
 struct MHD_Daemon;
+struct MHD_Response;
 
 // A small HTTP server for a local network, run by libmicrohttpd in Qt's event loop: its epoll
 // descriptor is watched by a notifier, its timeouts by a timer, so that nothing runs on a thread
@@ -27,13 +28,20 @@ struct MHD_Daemon;
 // bodies, a request line and headers of at most HeaderLimit bytes, the whole request within
 // RequestSeconds (idle or trickled), at most ConnectionLimit connections. Every answer says its
 // type and charset and forbids sniffing and foreign resources. A live stream (Server-Sent
-// Events), once asked for, stays open until its reader goes.
+// Events), once asked for, stays open until its reader goes, falls StreamBacklogBytes behind or
+// takes nothing for StreamStallSeconds; at most StreamLimit of them, so that pages and the JSON
+// always have connections left.
 class WebServer : public QObject {
     Q_OBJECT
 public:
     static constexpr int HeaderLimit = 8 * 1024;
     static constexpr int RequestSeconds = 10;
     static constexpr unsigned ConnectionLimit = 256;
+    static constexpr unsigned StreamLimit = ConnectionLimit / 2;
+    static constexpr int StreamBacklogBytes = 64 * 1024;
+    static constexpr int StreamStallSeconds = 30;
+    static constexpr int StreamRetrySeconds = 30;
+    static constexpr int HeartbeatSeconds = 15;
 
     using Request = HttpRequest;
     using Reply = HttpReply;
@@ -49,6 +57,10 @@ public:
     int port() const { return m_port; }
     int errorCode() const { return m_errno; }
     int streams() const { return int(m_streams.size()); }
+    // What the streams hold that their readers have not taken yet, in bytes.
+    qint64 streamBacklog() const;
+    // How long a stream may take nothing of what waits for it; for tests, which cannot wait.
+    void setStreamStallSeconds(int seconds) { m_streamStallSeconds = seconds; }
     int watched() const { return int(m_watches.size()); }
     // Sends an event to every open stream.
     void broadcast(const QByteArray& event);
@@ -66,7 +78,14 @@ private:
 
     // libmicrohttpd's callbacks, with its own types.
     friend struct WebServerCallbacks;
-    int answer(MHD_Connection* connection, const Reply& reply);
+    friend struct WebServerStreamCallbacks;
+    int answer(MHD_Connection* connection, const Reply& asked, bool head);
+    MHD_Response* openStream(MHD_Connection* connection, const QByteArray& first);
+    static MHD_Response* streamHeadResponse();
+    void letGo(Stream* stream);
+    // The server stops: every stream ends, and none calls back.
+    void endStreams();
+    void sweepStreams(qint64 now);
     void run();
     void sweep();
     void stop();
@@ -82,4 +101,5 @@ private:
     int m_port = 0;
     int m_errno = 0;
     qint64 m_lastHeartbeatMs = 0;
+    int m_streamStallSeconds = StreamStallSeconds;
 };

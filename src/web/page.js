@@ -51,9 +51,16 @@
     lastDrawn = drawn;
   }
   if (!window.EventSource) return;
-  const events = new EventSource("events");
-  events.addEventListener("now", function (event) { show(JSON.parse(event.data)); });
-  // Whether the page is live, for whoever wonders why it stands still.
-  events.onopen = function () { document.body.dataset.live = "yes"; };
-  events.onerror = function () { document.body.dataset.live = "no"; };
+  function listen() {
+    const events = new EventSource("events");
+    events.addEventListener("now", function (event) { show(JSON.parse(event.data)); });
+    // Whether the page is live, for whoever wonders why it stands still.
+    events.onopen = function () { document.body.dataset.live = "yes"; };
+    events.onerror = function () {
+      document.body.dataset.live = "no";
+      // Refused while the station has too many readers: a browser does not try again by itself.
+      if (events.readyState === EventSource.CLOSED) setTimeout(listen, 30000);
+    };
+  }
+  listen();
 })();
