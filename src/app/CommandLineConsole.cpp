@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "StopSignals.h"
 #include "common/Version.h"
 #include "station/Log.h"
 
@@ -16,6 +17,7 @@
 
 QStringList CommandLine::programStart(int argc, char* argv[])
 {
+    StopSignals::holdUntilHandled();
     Log::ensureStandardStreams();
     QCoreApplication::setOrganizationName(AppTitle);
     QCoreApplication::setApplicationName(AppTitle);

@@ -18,6 +18,17 @@ void onStopSignal(int)
 } // namespace
 #endif
 
+void StopSignals::holdUntilHandled()
+{
+#ifdef Q_OS_UNIX
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int signal : Stopping)
+        sigaddset(&held, signal);
+    ::sigprocmask(SIG_BLOCK, &held, nullptr);
+#endif
+}
+
 StopSignals::StopSignals(std::function<void()> stop) : m_stop(std::move(stop))
 {
 #ifdef Q_OS_UNIX
@@ -42,6 +53,12 @@ StopSignals::StopSignals(std::function<void()> stop) : m_stop(std::move(stop))
         if (sigaction(signal, &action, nullptr) == 0)
             m_caught.push_back(signal);
     }
+    // One held back since the start is taken now, by the handler.
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int signal : Stopping)
+        sigaddset(&held, signal);
+    ::sigprocmask(SIG_UNBLOCK, &held, nullptr);
 #endif
 }
 

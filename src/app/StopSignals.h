@@ -14,6 +14,11 @@ public:
     explicit StopSignals(std::function<void()> stop);
     ~StopSignals();
 
+    // Holds the signals back from the program's first step on, so that one that comes before
+    // the handlers are in place ends the program as cleanly (status 0) once they are: the
+    // first thing every start of the program does.
+    static void holdUntilHandled();
+
 private:
     std::function<void()> m_stop;
     std::unique_ptr<QSocketNotifier> m_notifier;
