@@ -16,8 +16,15 @@ NetworkFaces::Problems NetworkFaces::start(const Asked& asked, const SettingsSto
                                            Station& station, MainView& view, const Clock& clock)
 {
     Problems problems;
+    QString pageUrl;
+#ifdef KORA_HAVE_WEB
+    m_site = StationSite::open(asked.listen, settings, station, view, clock, problems.web);
+    if (m_site)
+        pageUrl = m_site->pageUrl();
+#endif
 #ifdef KORA_HAVE_MQTT
     MqttSettings mqtt;
+    mqtt.pageUrl = pageUrl;
     if (const QString problem =
             mqtt.load(settings, asked.mqttUrl, asked.mqttPasswordFile, QSysInfo::machineHostName());
         !problem.isEmpty()) {
@@ -27,9 +34,7 @@ NetworkFaces::Problems NetworkFaces::start(const Asked& asked, const SettingsSto
         m_publisher->start();
     }
 #endif
-#ifdef KORA_HAVE_WEB
-    m_site = StationSite::open(asked.listen, settings, station, view, clock, problems.web);
-#endif
+    Q_UNUSED(pageUrl)
     Q_UNUSED(asked)
     Q_UNUSED(settings)
     Q_UNUSED(station)

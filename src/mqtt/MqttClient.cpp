@@ -91,10 +91,14 @@ void MqttClient::onConnack(int code)
         return;
     }
     m_connected = true;
+    m_connectedFor.start();
     m_toldUnreachable = false;
-    m_retryMs = FirstRetryMs;
+    // Subscribed first: what others left retained comes before this client's own replaces it.
+    for (const QString& filter : m_subscriptions)
+        mosquitto_subscribe(m_handle->mosq, nullptr, filter.toUtf8().constData(), 1);
     for (const auto& [topic, payload] : m_retained)
         send(topic, payload, true);
+    updateWriteWatch();
     emit connected();
 }
 
@@ -110,6 +114,18 @@ void MqttClient::publish(const QString& topic, const QByteArray& payload, bool r
     send(topic, payload, retain);
 }
 
+void MqttClient::subscribe(const QString& filter)
+{
+    m_subscriptions.append(filter);
+    if (m_connected)
+        mosquitto_subscribe(m_handle->mosq, nullptr, filter.toUtf8().constData(), 1);
+}
+
+void MqttClient::onMessage(const QString& topic, const QByteArray& payload, bool retained)
+{
+    emit received(topic, payload, retained);
+}
+
 void MqttClient::send(const QString& topic, const QByteArray& payload, bool retain)
 {
     const QByteArray name = topic.toUtf8();
@@ -118,6 +134,11 @@ void MqttClient::send(const QString& topic, const QByteArray& payload, bool reta
     if (result != MOSQ_ERR_SUCCESS) {
         if (!retain)
             ++m_dropped;
+        // Refused by the library itself, not for want of a connection: it would be again.
+        else if (result != MOSQ_ERR_NO_CONN && !m_refusedTopics.contains(topic)) {
+            m_refusedTopics.append(topic);
+            emit refused(topic, mqttErrorText(result));
+        }
         return;
     }
     updateWriteWatch();
@@ -169,6 +190,9 @@ void MqttClient::failed(int result, QString reason)
 void MqttClient::lost(const QString& reason)
 {
     const bool wasConnected = std::exchange(m_connected, false);
+    // Only a connection that stayed up was a good one: one dropped at once keeps the delay.
+    if (wasConnected && m_connectedFor.isValid() && m_connectedFor.elapsed() >= m_stableMs)
+        m_retryMs = FirstRetryMs;
     unwatchSocket();
     if (m_stopped)
         return;

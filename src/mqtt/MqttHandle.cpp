@@ -14,6 +14,9 @@ void initLibrary()
 
 QString mqttErrorText(int result)
 {
+    // libmosquitto 2.0 has no words for these.
+    if (result == MOSQ_ERR_KEEPALIVE)
+        return QStringLiteral("the broker did not answer within the keep-alive time");
     if (result == MOSQ_ERR_ERRNO)
         return QString::fromLocal8Bit(strerror(errno));
     return QString::fromUtf8(mosquitto_strerror(result));
@@ -30,6 +33,14 @@ void MqttClient::Handle::setUp(const MqttClient::Options& options, MqttClient* o
         if (MqttClient* owner = static_cast<Handle*>(handle)->owner)
             owner->onConnack(code);
     });
+    mosquitto_message_callback_set(
+        mosq, [](mosquitto*, void* handle, const mosquitto_message* message) {
+            if (MqttClient* owner = static_cast<Handle*>(handle)->owner)
+                owner->onMessage(QString::fromUtf8(message->topic),
+                                 QByteArray(static_cast<const char*>(message->payload),
+                                            message->payloadlen),
+                                 message->retain);
+        });
     mosquitto_log_callback_set(mosq,
                                [](mosquitto*, void* data, int level, const char* text) {
                                    if (level != MOSQ_LOG_ERR)

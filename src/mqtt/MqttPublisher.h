@@ -16,7 +16,8 @@ struct BlockSummary;
 // every ReadingEvery seconds, the port's state (retained) and the station's availability, the
 // client's will. With discovery, Home Assistant finds a device "KORA" with its sensors by itself.
 //
-// Topics under the prefix: status (online, offline), report, reading, port. Numbers have a point
+// Topics under the prefix: status (online, offline), report, reading, port, and client: the client
+// id of the program that publishes, by which another KORA under the same prefix is found. Numbers have a point
 // whatever the locale; times are ISO 8601 with their offset.
 class MqttPublisher : public QObject {
     Q_OBJECT
@@ -41,6 +42,8 @@ public:
 private:
     void onReading(double temperature, double humidity);
     void onPortNoticed(PortEvent what, const QString& shown);
+    void onMessage(const QString& topic, const QByteArray& payload, bool retained);
+    void publishDiscovery();
     void tell(const QString& what, const QString& whole);
     QString topic(const char* name) const;
 
@@ -50,4 +53,7 @@ private:
     MqttClient m_client;
     qint64 m_lastReadingMs = -1;
     int m_unsentReadings = 0;
+    bool m_toldAnother = false;
+    bool m_othersOnline = false;
+    bool m_stopped = false;
 };

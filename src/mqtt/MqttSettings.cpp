@@ -16,6 +16,29 @@ QString topicWord(const QString& text)
     return word.isEmpty() ? QStringLiteral("station") : word;
 }
 
+// What is wrong with a topic (or the first levels of one) that the station publishes under:
+// nothing where a broker takes it. A wildcard or an empty level would make every publish fail,
+// a NUL would cut the topic short.
+QString topicProblem(const QString& topic)
+{
+    if (topic.isEmpty())
+        return QStringLiteral("is empty");
+    if (topic.contains(u'+') || topic.contains(u'#'))
+        return QStringLiteral("holds a wildcard (+ or #)");
+    if (topic.contains(QChar(0)))
+        return QStringLiteral("holds a NUL");
+    if (topic.startsWith(u'$'))
+        return QStringLiteral("begins with $, which brokers keep for themselves");
+    if (topic.split(u'/').contains(QString()))
+        return QStringLiteral("has an empty level (a / at its start or end, or //)");
+    // A lone half of a surrogate pair has no UTF-8.
+    if (QString::fromUtf8(topic.toUtf8()) != topic)
+        return QStringLiteral("is no UTF-8");
+    if (topic.toUtf8().size() > 32768)
+        return QStringLiteral("is too long");
+    return {};
+}
+
 bool readNumber(const SettingsStore& settings, const QString& key, int low, int high, int& value,
                 QString& problem)
 {
@@ -52,16 +75,20 @@ QString MqttSettings::parseUrl(const QString& url, const QString& hostName)
     user = address.userName();
     // A "#" begins what a URL calls its fragment, and "?" its query: as topic levels, they are
     // wildcards or no part of a prefix.
-    QString path = address.path() + (address.hasFragment() ? QStringLiteral("#") : QString()) +
+    QString path = address.path(QUrl::FullyDecoded) + (address.hasFragment() ? QStringLiteral("#") : QString()) +
                    (address.hasQuery() ? QStringLiteral("?") : QString());
     while (path.startsWith(u'/'))
         path.remove(0, 1);
     while (path.endsWith(u'/'))
         path.chop(1);
-    if (path.contains(u'+') || path.contains(u'#') || path.contains(u'?'))
-        return QStringLiteral("the topic prefix %1 holds a wildcard (+ or #) or a ?").arg(path);
+    if (path.contains(u'?'))
+        return QStringLiteral("the topic prefix %1 holds a ?").arg(path);
+    if (!path.isEmpty())
+        if (const QString problem = topicProblem(path); !problem.isEmpty())
+            return QStringLiteral("the topic prefix %1 %2").arg(path, problem);
     prefix = path.isEmpty() ? QStringLiteral("kora/") + topicWord(hostName) : path;
-    clientId = QStringLiteral("kora-") + topicWord(hostName + u'-' + prefix).left(64);
+    nodeId = QStringLiteral("kora-") + topicWord(hostName + u'-' + prefix).left(64);
+    clientId = nodeId + u'-' + QString::number(processId);
     return {};
 }
 
@@ -85,7 +112,18 @@ QString MqttSettings::load(const SettingsStore& settings, const QString& urlOver
             return QStringLiteral("the password file %1 cannot be read: %2")
                 .arg(passwordFile, file.errorString());
         }
-        password = QString::fromUtf8(file.readLine()).trimmed();
+        // The first line as it stands, spaces and all: only its line end goes.
+        QByteArray line = file.readLine(4096);
+        if (line.endsWith('\n'))
+            line.chop(1);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.isEmpty()) {
+            host.clear();
+            return QStringLiteral("the password file %1 holds no password on its first line")
+                .arg(passwordFile);
+        }
+        password = QString::fromUtf8(line);
     }
     caFile = settings.GetSetting(SettingsKeys::MqttSection, SettingsKeys::MqttCaFile, {});
     discovery = settings
@@ -95,6 +133,12 @@ QString MqttSettings::load(const SettingsStore& settings, const QString& urlOver
                     .toLower() != u"false";
     discoveryPrefix = settings.GetSetting(SettingsKeys::MqttSection,
                                           SettingsKeys::MqttDiscoveryPrefix, discoveryPrefix);
+    if (const QString problem = topicProblem(discoveryPrefix); discovery && !problem.isEmpty()) {
+        host.clear();
+        return QStringLiteral("%1=%2 in [%3] %4")
+            .arg(SettingsKeys::MqttDiscoveryPrefix, discoveryPrefix, SettingsKeys::MqttSection,
+                 problem);
+    }
     QString problem;
     if (!readNumber(settings, SettingsKeys::MqttReadingEvery, 1, 3600, readingEverySeconds,
                     problem) ||

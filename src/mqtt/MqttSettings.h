@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 class SettingsStore;
@@ -15,7 +16,15 @@ struct MqttSettings {
     QString caFile;
     // The station's topics begin with it: kora/<host name> unless the address names one.
     QString prefix;
+    // The station's name in Home Assistant's ids: the same for every run on this host and prefix.
+    QString nodeId;
+    // This running program's own: the window and the service on one host never share one, so
+    // that neither throws the other off the broker.
     QString clientId;
+    // The process whose client id it is.
+    qint64 processId = QCoreApplication::applicationPid();
+    // The station's page, where it serves one, for Home Assistant's link to it.
+    QString pageUrl;
     bool discovery = true;
     QString discoveryPrefix = QStringLiteral("homeassistant");
     int readingEverySeconds = 10;

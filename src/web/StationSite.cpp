@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <QSysInfo>
 
 #include <cmath>
 
@@ -74,9 +75,13 @@ std::unique_ptr<StationSite> StationSite::open(const QString& address,
         return nullptr;
     }
     // The port the system chose, where the address asked for any.
-    told = stamp + QStringLiteral("Web page on http://%1:%2/")
-                       .arg(where.left(where.lastIndexOf(u':')))
-                       .arg(site->server().port());
+    const QString host = where.left(where.lastIndexOf(u':'));
+    told = stamp + QStringLiteral("Web page on http://%1:%2/").arg(host).arg(site->server().port());
+    // For others to link to: an address of every interface is none to go to.
+    site->m_pageUrl =
+        QStringLiteral("http://%1:%2/")
+            .arg(host == u"0.0.0.0" || host == u"[::]" ? QSysInfo::machineHostName() : host)
+            .arg(site->server().port());
     view.showNotice(told, told);
     return site;
 }

@@ -35,6 +35,8 @@ public:
     // Returns what is wrong with the address, or nothing.
     QString listen(const QString& address) { return m_server.listen(address); }
     WebServer& server() { return m_server; }
+    // Where a browser elsewhere finds the page, once it listens.
+    QString pageUrl() const { return m_pageUrl; }
 
     WebServer::Reply reply(const WebServer::Request& request) const;
     QJsonObject now() const;
@@ -57,4 +59,5 @@ private:
     QJsonObject m_reading;
     QJsonObject m_block;
     QJsonObject m_port;
+    QString m_pageUrl;
 };
