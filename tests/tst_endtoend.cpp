@@ -967,6 +967,9 @@ void TestEndToEnd::servesItsPage_data()
     QTest::newRow("the history") << QByteArray("GET /api/history?span=24h") << 200
                                  << QByteArray("application/json; charset=utf-8")
                                  << QByteArray("\"count\":300");
+    // Sent from the file by the server.
+    QTest::newRow("a month") << QByteArray("GET /archive/kora-2019-07.csv") << 200
+                             << QByteArray("text/csv; charset=utf-8") << QByteArray("2019-07-01");
     QTest::newRow("HEAD") << QByteArray("HEAD /api/now") << 200
                           << QByteArray("application/json; charset=utf-8") << QByteArray();
     QTest::newRow("an encoded slash") << QByteArray("GET /archive/..%2Fconfig%2FKORA%2FKORA.conf")

@@ -43,6 +43,11 @@ private slots:
                      QString());
         QFile notes(m_dir.filePath("archive/notes.txt"));
         QVERIFY(notes.open(QIODevice::WriteOnly));
+        // A month's name that leads out of the archive.
+        QFile secret(m_dir.filePath("secret"));
+        QVERIFY(secret.open(QIODevice::WriteOnly));
+        secret.write("not for the page\n");
+        QVERIFY(QFile::link(secret.fileName(), m_dir.filePath("archive/kora-2020-01.csv")));
         QFile report(m_dir.filePath("wxnow.txt"));
         QVERIFY(report.open(QIODevice::WriteOnly));
         report.write("Dec 06 2026 11:55\r\n000/000g000t073r000p000P000h45b000000w\r\n");
@@ -87,6 +92,14 @@ private slots:
         QTest::newRow("a month") << QByteArray("/archive/kora-2026-12.csv") << QByteArray()
                                  << QByteArray() << 200 << QByteArray("text/csv")
                                  << QByteArray(",21.5,20.0,25.0,");
+        QTest::newRow("a link in the archive")
+            << QByteArray("/archive/kora-2020-01.csv") << QByteArray() << QByteArray() << 404
+            << QByteArray("text/plain") << QByteArray();
+        QTest::newRow("the icon") << QByteArray("/favicon.ico") << QByteArray() << QByteArray()
+                                  << 200 << QByteArray("image/x-icon") << QByteArray();
+        QTest::newRow("the icon the page names")
+            << QByteArray("/favicon.svg") << QByteArray() << QByteArray() << 200
+            << QByteArray("image/svg+xml") << QByteArray("<svg");
         QTest::newRow("a month it does not have")
             << QByteArray("/archive/kora-2019-07.csv") << QByteArray() << QByteArray() << 404
             << QByteArray("text/plain") << QByteArray();
@@ -130,8 +143,18 @@ private slots:
             request.query.append({"span", query});
         if (!language.isEmpty())
             request.headers.append({"Accept-Language", language});
-        const HttpReply reply = m_site->reply(request);
+        HttpReply reply = m_site->reply(request);
         QCOMPARE(reply.status, status);
+        // A file is sent as it is on the disk.
+        if (!reply.file.isEmpty()) {
+            QFile file(reply.file);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            reply.body = file.readAll();
+        }
+        if (status == 200)
+            QVERIFY(!reply.body.isEmpty());
+        // The link is neither listed nor followed.
+        QVERIFY(!reply.body.contains("kora-2020-01.csv") && !reply.body.contains("not for the page"));
         QVERIFY2(reply.contentType.startsWith(type), reply.contentType.constData());
         QVERIFY2(reply.body.contains(inBody), reply.body.left(2000).constData());
         QCOMPARE(reply.stream, path == "/events");

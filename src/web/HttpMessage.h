@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QPair>
+#include <QString>
 
 // A request as the server took it, as a plain value that a site can be asked with in a test: its
 // path undecoded, so that nothing encoded in it can pass for a slash or the end of a name; the
@@ -37,6 +38,9 @@ struct HttpReply {
     // With its charset where it is text.
     QByteArray contentType = "text/plain; charset=utf-8";
     QByteArray body;
+    // A file sent from the disk in place of the body, however large, and never through a link:
+    // 404 where it is no regular file by then.
+    QString file;
     QList<QPair<QByteArray, QByteArray>> headers;
     // A live stream of Server-Sent Events: the body is its first part; what the server
     // broadcasts follows.

@@ -29,7 +29,7 @@ QByteArray StationPage::archiveList(const QString& folder)
                       "<ul>\n";
     if (!folder.isEmpty()) {
         const QStringList months = QDir(folder)
-                                       .entryList({QStringLiteral("kora-*.csv")}, QDir::Files,
+                                       .entryList({QStringLiteral("kora-*.csv")}, QDir::Files | QDir::NoSymLinks,
                                                   QDir::Name | QDir::Reversed);
         for (const QString& month : months)
             if (monthFile().match(month).hasMatch())
@@ -145,6 +145,7 @@ QByteArray StationPage::page(const QJsonObject& state, const QByteArray& history
            "\"><head><meta charset=\"utf-8\">"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
            "<title>KORA</title><link rel=\"stylesheet\" href=\"style.css\">"
+           "<link rel=\"icon\" href=\"favicon.svg\" type=\"image/svg+xml\">"
            "<script src=\"page.js\" defer></script></head>\n<body>\n"
            "<header><h1>KORA</h1><p id=\"status\" role=\"status\" aria-live=\"polite\">" +
            html(state["status"].toString()) +

@@ -182,6 +182,11 @@ WebServer::Reply StationSite::answer(const WebServer::Request& request) const
     } else if (path == "/style.css") {
         reply.contentType = "text/css; charset=utf-8";
         reply.body = resource(QStringLiteral(":/web/page.css"));
+    } else if (path == "/favicon.svg" || path == "/favicon.ico") {
+        const bool svg = path.endsWith(".svg");
+        reply.contentType = svg ? "image/svg+xml; charset=utf-8" : "image/x-icon";
+        reply.body = resource(QStringLiteral(":/web") + QString::fromLatin1(path));
+        reply.headers = {{QByteArray("Cache-Control"), QByteArray("max-age=86400")}};
     } else if (path == "/page.js") {
         reply.contentType = "text/javascript; charset=utf-8";
         reply.body = resource(QStringLiteral(":/web/page.js"));
@@ -202,11 +207,13 @@ WebServer::Reply StationSite::answer(const WebServer::Request& request) const
     } else if (path.startsWith("/archive/") &&
                StationPage::monthFile().match(QString::fromLatin1(path.mid(9))).hasMatch() &&
                !m_station.archiveFolder().isEmpty()) {
-        QFile month(QDir(m_station.archiveFolder()).filePath(QString::fromLatin1(path.mid(9))));
-        if (!month.open(QIODevice::ReadOnly))
+        // Only the archive's own files: a link may lead anywhere on the system.
+        const QFileInfo month(
+            QDir(m_station.archiveFolder()).filePath(QString::fromLatin1(path.mid(9))));
+        if (!month.isFile() || month.isSymLink())
             return text(404, "No such month in the archive.\n");
         reply.contentType = "text/csv; charset=utf-8";
-        reply.body = month.readAll();
+        reply.file = month.filePath();
     } else {
         return text(404, "Nothing here.\n");
     }

@@ -4,7 +4,11 @@
 
 #include "ListenSocket.h"
 
+#include <QFile>
+
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -181,12 +185,16 @@ int WebServer::answer(MHD_Connection* connection, const Reply& asked, bool head)
     MHD_Response* response = nullptr;
     if (reply.stream && reply.status == 200 && !head && m_streams.size() >= StreamLimit) {
         // The rest of the connections stay for pages and the JSON.
-        reply = Reply{503, "text/plain; charset=utf-8", "Too many live streams.\n", {}, false};
+        reply = Reply{};
+        reply.status = 503;
+        reply.body = "Too many live streams.\n";
         reply.headers.append({QByteArray("Retry-After"), QByteArray::number(StreamRetrySeconds)});
     }
     if (reply.stream && reply.status == 200) {
         response = head ? streamHeadResponse() : openStream(connection, reply.body);
         MHD_add_response_header(response, "Cache-Control", "no-store");
+    } else if (!reply.file.isEmpty()) {
+        response = fileResponse(reply);
     } else {
         response = MHD_create_response_from_buffer(size_t(reply.body.size()),
                                                    const_cast<char*>(reply.body.constData()),
@@ -202,6 +210,24 @@ int WebServer::answer(MHD_Connection* connection, const Reply& asked, bool head)
     const MHD_Result queued = MHD_queue_response(connection, unsigned(reply.status), response);
     MHD_destroy_response(response);
     return queued;
+}
+
+// The file as it is on the disk, read as it is sent: a month of the archive costs no memory.
+MHD_Response* WebServer::fileResponse(Reply& reply)
+{
+    const int fd = ::open(QFile::encodeName(reply.file).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat status {};
+    if (fd >= 0 && ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode))
+        return MHD_create_response_from_fd64(uint64_t(status.st_size), fd);
+    if (fd >= 0)
+        ::close(fd);
+    reply = Reply{};
+    reply.status = 404;
+    reply.body = "Nothing here.\n";
+    return MHD_create_response_from_buffer(size_t(reply.body.size()),
+                                           const_cast<char*>(reply.body.constData()),
+                                           MHD_RESPMEM_MUST_COPY);
 }
 
 void WebServer::run()

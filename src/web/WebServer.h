@@ -82,6 +82,7 @@ private:
     int answer(MHD_Connection* connection, const Reply& asked, bool head);
     MHD_Response* openStream(MHD_Connection* connection, const QByteArray& first);
     static MHD_Response* streamHeadResponse();
+    static MHD_Response* fileResponse(Reply& reply);
     void letGo(Stream* stream);
     // The server stops: every stream ends, and none calls back.
     void endStreams();
