@@ -58,6 +58,8 @@ void Conditioning::run()
         m_view.setLabelText(Label::Humidity, QStringLiteral("99"));
     }
 
+    m_lastTemperature = temperature;
+    m_lastHumidity = humidity;
     if (m_state.sampleCount == 0) {
         m_state.temperatureLow = m_state.temperatureHigh = temperature;
         m_state.humidityLow = m_state.humidityHigh = humidity;

@@ -38,6 +38,9 @@ public:
     Conditioning(ProgramState& state, MainView& view, ReportSink report, BlockSink block = {});
 
     void run();
+    // The last reading as run() took it, clamped as shown: degrees Celsius and percent.
+    double lastTemperature() const { return m_lastTemperature; }
+    double lastHumidity() const { return m_lastHumidity; }
 
 private:
     double average(double sum) const;
@@ -46,4 +49,6 @@ private:
     MainView& m_view;
     ReportSink m_report;
     BlockSink m_block;
+    double m_lastTemperature = 0.0;
+    double m_lastHumidity = 0.0;
 };

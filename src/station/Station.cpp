@@ -13,6 +13,8 @@
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
+#include <QMetaMethod>
+
 #include <utility>
 
 Station::Station(ProgramState& state, SettingsStore& settings, SerialControl& port,
@@ -132,8 +134,10 @@ void Station::heard()
 {
     m_lastHeard = m_clock.monotonicMs();
     m_lastReading = m_lastHeard;
-    emit readingTaken(NumberText::leadingNumber(m_view.labelText(MainView::Label::Temperature)),
-                      NumberText::leadingNumber(m_view.labelText(MainView::Label::Humidity)));
+    // The numbers the line gave, and only for a page or a broker that listens: a sensor line
+    // costs no more than it must.
+    if (isSignalConnected(QMetaMethod::fromSignal(&Station::readingTaken)))
+        emit readingTaken(m_conditioning.lastTemperature(), m_conditioning.lastHumidity());
     if (!m_silent)
         return;
     m_silent = false;

@@ -140,6 +140,10 @@ def main():
 
         # A block for the chart, then the port is lost: the chart is drawn again with the loss.
         send(b"1=23.0deg2=41\r\n", 300)
+        # The program's report first, however long a busy machine takes for it; then the page,
+        # which follows it at once.
+        report = os.path.join(work, "wxnow.txt")
+        wait_for("the program's report", lambda: os.path.exists(report))
         wait_for("a block on the page", lambda: text_of(driver, "block-count") == "300")
         os.close(master)
         master = None
