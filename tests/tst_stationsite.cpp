@@ -53,6 +53,9 @@ private slots:
         report.write("Dec 06 2026 11:55\r\n000/000g000t073r000p000P000h45b000000w\r\n");
         report.close();
         m_site = std::make_unique<StationSite>(*m_station, m_view, m_clock);
+        // The archive is read a slice at a time, from the first look on.
+        m_station->history();
+        QTRY_VERIFY(m_station->history().isLoaded());
         emit m_station->readingTaken(22.5, 45);
     }
 

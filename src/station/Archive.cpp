@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QStandardPaths>
+#include <QTimeZone>
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -168,22 +169,51 @@ QString Archive::append(const QDateTime& at, const QByteArray& row) const
     return {};
 }
 
-std::vector<ArchiveRow> Archive::parse(const QByteArray& text)
+// The archive's own time, 2026-12-06T14:05:09+01:00, read without Qt's general parser: a month
+// of rows at the sensor's full rate is half a million of them.
+static bool readTime(const QByteArray& text, QDateTime& at)
 {
-    std::vector<ArchiveRow> rows;
-    QList<QByteArray> fields;
-    qsizetype start = 0;
-    for (qsizetype end = text.indexOf('\n'); end >= 0;
-         start = end + 1, end = text.indexOf('\n', start)) {
-        QByteArrayView line(text.constData() + start, end - start);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (!split(line, fields) || fields.size() != Columns)
-            continue;
-        ArchiveRow row;
-        row.at = QDateTime::fromString(QString::fromLatin1(fields[0]), Qt::ISODate);
-        if (!row.at.isValid())
-            continue;
+    const char* c = text.constData();
+    const auto digits = [c](int from, int count) {
+        int value = 0;
+        for (int i = from; i < from + count; ++i) {
+            if (c[i] < '0' || c[i] > '9')
+                return -1;
+            value = value * 10 + (c[i] - '0');
+        }
+        return value;
+    };
+    if (text.size() != 25 || c[4] != '-' || c[7] != '-' || c[10] != 'T' || c[13] != ':' ||
+        c[16] != ':' || (c[19] != '+' && c[19] != '-') || c[22] != ':') {
+        at = QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate);
+        return at.isValid();
+    }
+    const int year = digits(0, 4), month = digits(5, 2), day = digits(8, 2);
+    const int hour = digits(11, 2), minute = digits(14, 2), second = digits(17, 2);
+    const int offsetHours = digits(20, 2), offsetMinutes = digits(23, 2);
+    const QDate date(year, month, day);
+    if (!date.isValid() || hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 ||
+        second > 59 || offsetHours < 0 || offsetHours > 14 || offsetMinutes < 0 ||
+        offsetMinutes > 59)
+        return false;
+    const int offset = (c[19] == '-' ? -1 : 1) * (offsetHours * 3600 + offsetMinutes * 60);
+    const qint64 local = (date.toJulianDay() - QDate(1970, 1, 1).toJulianDay()) * 86400 +
+                         hour * 3600 + minute * 60 + second;
+    at = QDateTime::fromMSecsSinceEpoch((local - offset) * 1000, QTimeZone(offset));
+    return true;
+}
+
+bool Archive::parseLine(QByteArrayView line, ArchiveRow& row)
+{
+    thread_local QList<QByteArray> fields;
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (!split(line, fields) || fields.size() != Columns)
+        return false;
+    row = ArchiveRow{};
+    if (!readTime(fields[0], row.at))
+        return false;
+    {
         if (!fields[7].isEmpty()) {
             BlockSummary& block = row.block;
             bool ok = false;
@@ -196,15 +226,27 @@ std::vector<ArchiveRow> Archive::parse(const QByteArray& text)
                   readNumber(fields[4], block.humidityAverage, Dry) &&
                   readNumber(fields[5], block.humidityLow, Dry) &&
                   readNumber(fields[6], block.humidityHigh, Dry)))
-                continue;
+                return false;
             row.isBlock = true;
         } else if (!fields[8].isEmpty()) {
             row.event = PortEvents::fromWord(QString::fromUtf8(fields[8]));
             row.detail = QString::fromUtf8(fields[9]);
         } else {
-            continue;
+            return false;
         }
-        rows.push_back(std::move(row));
+    }
+    return true;
+}
+
+std::vector<ArchiveRow> Archive::parse(const QByteArray& text)
+{
+    std::vector<ArchiveRow> rows;
+    qsizetype start = 0;
+    ArchiveRow row;
+    for (qsizetype end = text.indexOf('\n'); end >= 0;
+         start = end + 1, end = text.indexOf('\n', start)) {
+        if (parseLine(QByteArrayView(text.constData() + start, end - start), row))
+            rows.push_back(std::move(row));
     }
     return rows;
 }

@@ -49,6 +49,8 @@ public:
                                         const QDateTime& to);
     // The rows of one file's text.
     static std::vector<ArchiveRow> parse(const QByteArray& text);
+    // One line of it, without its line end; false for a torn or foreign line.
+    static bool parseLine(QByteArrayView line, ArchiveRow& row);
 
 private:
     QString append(const QDateTime& at, const QByteArray& row) const;

@@ -1,152 +1,164 @@
 #include "HistoryModel.h"
 
+#include <QTimeZone>
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
-constexpr qint64 MinuteMs = 60 * 1000;
-constexpr qint64 DayMs = 24 * 60 * MinuteMs;
+// The archive keeps one decimal; a float brings back that decimal's nearest double.
+double decimal(float value)
+{
+    return std::round(double(value) * 10.0) / 10.0;
+}
 
+qint64 startOfDay(const QDate& day)
+{
+    return QDateTime(day, QTime(0, 0)).toMSecsSinceEpoch();
+}
 } // namespace
+
+HistoryModel::Compact HistoryModel::Compact::of(const ArchiveRow& row)
+{
+    const BlockSummary& b = row.block;
+    Compact compact;
+    compact.at = row.at.toMSecsSinceEpoch();
+    compact.offsetSeconds = row.at.offsetFromUtc();
+    compact.readings = b.readings;
+    const double values[6] = {b.temperatureAverage, b.temperatureLow, b.temperatureHigh,
+                              b.humidityAverage,    b.humidityLow,    b.humidityHigh};
+    std::copy(std::begin(values), std::end(values), compact.values);
+    return compact;
+}
+
+ArchiveRow HistoryModel::Compact::row() const
+{
+    ArchiveRow row;
+    row.at = QDateTime::fromMSecsSinceEpoch(at, QTimeZone(offsetSeconds));
+    row.isBlock = true;
+    row.block = BlockSummary{decimal(values[0]), decimal(values[1]), decimal(values[2]),
+                             decimal(values[3]), decimal(values[4]), decimal(values[5]),
+                             readings};
+    return row;
+}
 
 void HistoryModel::load(const QString& folder, const QDateTime& now)
 {
-    m_rows.clear();
-    if (!folder.isEmpty()) {
-        for (ArchiveRow& row : Archive::read(folder, now.addDays(-KeptDays - 1), now))
-            m_rows.push_back(std::move(row));
+    beginLoad(folder, now);
+    while (!loadSome(1000)) {
     }
-    m_loaded = true;
+}
+
+qint64 HistoryModel::newest() const
+{
+    qint64 newest = 0;
+    if (!m_blocks.empty())
+        newest = m_blocks.back().at;
+    if (!m_events.empty())
+        newest = std::max(newest, m_events.back().at.toMSecsSinceEpoch());
+    return newest;
 }
 
 void HistoryModel::append(const ArchiveRow& row)
 {
-    if (!m_loaded)
+    if (!m_loaded && !m_loader)
         return;
-    m_rows.push_back(row);
-    // Older than the longest span, as the rows come: the clock may have been set back.
-    const QDateTime oldest = row.at.addDays(-KeptDays - 1);
-    while (!m_rows.empty() && m_rows.front().at < oldest)
-        m_rows.pop_front();
+    add(row);
+    trim(row.at.toMSecsSinceEpoch());
+    ++m_revision;
+}
+
+// In time order; a row older than the newest (the clock set back) goes where its time is.
+void HistoryModel::add(const ArchiveRow& row)
+{
+    const qint64 at = row.at.toMSecsSinceEpoch();
+    if (row.isBlock) {
+        const Compact compact = Compact::of(row);
+        if (m_blocks.empty() || m_blocks.back().at <= at)
+            m_blocks.push_back(compact);
+        else
+            m_blocks.insert(std::upper_bound(m_blocks.begin(), m_blocks.end(), at,
+                                             [](qint64 t, const Compact& c) { return t < c.at; }),
+                            compact);
+        return;
+    }
+    if (m_events.empty() || m_events.back().at <= row.at)
+        m_events.push_back(row);
+    else
+        m_events.insert(std::upper_bound(m_events.begin(), m_events.end(), row.at,
+                                         [](const QDateTime& t, const ArchiveRow& r) {
+                                             return t < r.at;
+                                         }),
+                        row);
+}
+
+// Older than the longest span, as the rows come: the clock may have been set back.
+void HistoryModel::trim(qint64 newest)
+{
+    const qint64 oldest = newest - qint64(KeptDays + 1) * 24 * 3600 * 1000;
+    while (!m_blocks.empty() && m_blocks.front().at < oldest)
+        m_blocks.pop_front();
+    while (!m_events.empty() && m_events.front().at.toMSecsSinceEpoch() < oldest)
+        m_events.pop_front();
 }
 
 HistoryModel::Span HistoryModel::span(const QDateTime& from, const QDateTime& to) const
 {
-    return spanOf(m_rows, from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch());
+    return spanOf(m_blocks, m_events, from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch());
 }
 
 HistoryModel::Span HistoryModel::span(const std::vector<ArchiveRow>& rows, const QDateTime& from,
                                       const QDateTime& to)
 {
-    return spanOf(rows, from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch());
-}
-
-template <typename Rows>
-HistoryModel::Span HistoryModel::spanOf(const Rows& all, qint64 from, qint64 to)
-{
-    Span span;
-    span.from = from;
-    span.to = to;
-    std::vector<const ArchiveRow*> rows;
-    for (const ArchiveRow& row : all) {
-        const qint64 at = row.at.toMSecsSinceEpoch();
-        if (at >= from && at <= to)
-            rows.push_back(&row);
-    }
-
-    std::vector<qint64> spacings;
-    const ArchiveRow* previousBlock = nullptr;
-    for (const ArchiveRow* row : rows) {
-        if (row->isBlock) {
-            if (previousBlock)
-                spacings.push_back(previousBlock->at.msecsTo(row->at));
-            previousBlock = row;
-        }
-    }
-    // Blocks come as often as the sensor sends 300 lines: the usual spacing tells a gap.
-    qint64 usual = 5 * MinuteMs;
-    if (!spacings.empty()) {
-        std::nth_element(spacings.begin(), spacings.begin() + spacings.size() / 2, spacings.end());
-        usual = std::max<qint64>(spacings[spacings.size() / 2], MinuteMs / 10);
-    }
-
-    Interval open;
-    bool isOpen = false;
-    const auto close = [&](qint64 at) {
-        if (isOpen) {
-            open.to = std::max(at, open.from);
-            span.intervals.push_back(open);
-        }
-        isOpen = false;
-    };
-    bool eventSinceBlock = false;
-    for (const ArchiveRow* row : rows) {
-        const qint64 at = row->at.toMSecsSinceEpoch();
-        if (row->isBlock) {
-            close(at);
-            if (!span.blocks.empty()) {
-                const qint64 gap = span.blocks.back().at.msecsTo(row->at);
-                span.lineEnds.back() = eventSinceBlock || gap > usual * 5 / 2;
-            }
-            span.blocks.push_back(*row);
-            span.lineEnds.push_back(true);
-            eventSinceBlock = false;
-            continue;
-        }
-        eventSinceBlock = true;
-        if (PortEvents::beginsOutage(row->event)) {
-            if (!isOpen)
-                open = Interval{at, at, row->event, row->detail};
-            isOpen = true;
-        } else {
-            close(at);
-            if (row->event == PortEvent::Ended) {
-                open = Interval{at, at, PortEvent::Off, row->detail};
-                isOpen = true;
-            }
-        }
-    }
-    // Still not heard, or still off, at the span's end.
-    close(to);
-    return span;
+    HistoryModel model;
+    model.m_loaded = true;
+    for (const ArchiveRow& row : rows)
+        model.add(row);
+    return model.span(from, to);
 }
 
 double HistoryModel::Extremes::value(Which which) const
 {
-    const ArchiveRow* row = rows[which];
-    if (!row)
+    if (!found[which])
         return 0.0;
+    const BlockSummary& b = rows[which].block;
     switch (which) {
     case LowestTemperature:
-        return row->block.temperatureLow;
+        return b.temperatureLow;
     case HighestTemperature:
-        return row->block.temperatureHigh;
+        return b.temperatureHigh;
     case LowestHumidity:
-        return row->block.humidityLow;
+        return b.humidityLow;
     case HighestHumidity:
-        return row->block.humidityHigh;
+        return b.humidityHigh;
     }
     return 0.0;
 }
 
 HistoryModel::Extremes HistoryModel::extremes(const QDate& day) const
 {
-    Extremes found;
-    for (const ArchiveRow& row : m_rows) {
-        if (!row.isBlock || row.at.toLocalTime().date() != day)
-            continue;
-        const BlockSummary& b = row.block;
-        const ArchiveRow** rows = found.rows;
-        if (!rows[0] || b.temperatureLow < rows[0]->block.temperatureLow)
-            rows[0] = &row;
-        if (!rows[1] || b.temperatureHigh > rows[1]->block.temperatureHigh)
-            rows[1] = &row;
-        if (!rows[2] || b.humidityLow < rows[2]->block.humidityLow)
-            rows[2] = &row;
-        if (!rows[3] || b.humidityHigh > rows[3]->block.humidityHigh)
-            rows[3] = &row;
+    Extremes extremes;
+    const Compact* rows[4] = {};
+    const auto first = std::lower_bound(m_blocks.begin(), m_blocks.end(), startOfDay(day),
+                                        [](const Compact& c, qint64 t) { return c.at < t; });
+    const qint64 end = startOfDay(day.addDays(1));
+    for (auto block = first; block != m_blocks.end() && block->at < end; ++block) {
+        const float* v = block->values;
+        if (!rows[0] || v[1] < rows[0]->values[1])
+            rows[0] = &*block;
+        if (!rows[1] || v[2] > rows[1]->values[2])
+            rows[1] = &*block;
+        if (!rows[2] || v[4] < rows[2]->values[4])
+            rows[2] = &*block;
+        if (!rows[3] || v[5] > rows[3]->values[5])
+            rows[3] = &*block;
     }
-    return found;
+    for (int which = 0; which < 4; ++which) {
+        extremes.found[which] = rows[which] != nullptr;
+        if (rows[which])
+            extremes.rows[which] = rows[which]->row();
+    }
+    return extremes;
 }
 
 HistoryModel::Values HistoryModel::values(const BlockSummary& b, Quantity quantity)

@@ -6,17 +6,24 @@
 #include <QStringList>
 
 #include <deque>
+#include <memory>
 #include <vector>
 
 // The archive as a chart shows it, for the window and for the page alike: for a span of time the
 // blocks, where their line breaks (a gap, or an event between two blocks), the stretches when
 // the port was lost or silent or the program did not run, and a day's extremes. The archive is
-// read once, for the longest span; afterwards each row the station archives is appended here, so
-// that neither a report nor a look at the history reads a month's file again.
+// read once, for the longest span, a slice at a time; afterwards each row the station archives is
+// appended here, so that neither a report nor a look at the history reads a month's file again.
+//
+// Whatever the archive holds, a span shows at most MaxPoints points: where blocks come more often
+// than that, each point stands for the blocks of its stretch of time, with their average weighted
+// by readings, their lowest low and their highest high, so that no extreme is lost. The blocks are
+// kept compact (a few dozen bytes each), the events as they came.
 class HistoryModel {
 public:
     // The longest span shown, in days.
     static constexpr int KeptDays = 31;
+    static constexpr int MaxPoints = 1000;
 
     // A stretch in which the port was not heard (lost, missing, failing, silent) or the program
     // did not run (off).
@@ -41,8 +48,11 @@ public:
     // (none on a day without blocks).
     struct Extremes {
         enum Which { LowestTemperature, HighestTemperature, LowestHumidity, HighestHumidity };
-        const ArchiveRow* rows[4] = {};
         double value(Which which) const;
+        // The block that had it, or none.
+        const ArchiveRow* row(Which which) const { return found[which] ? &rows[which] : nullptr; }
+        ArchiveRow rows[4];
+        bool found[4] = {};
     };
 
     enum class Quantity { Temperature, Humidity };
@@ -63,12 +73,26 @@ public:
     // What became of the port between a block and the one before it.
     static const Interval* intervalBefore(const Span& span, std::size_t block);
 
-    // Reads the archive in the folder, from KeptDays before now; later rows come by append().
+    HistoryModel();
+    ~HistoryModel();
+    HistoryModel(HistoryModel&&) noexcept;
+    HistoryModel& operator=(HistoryModel&&) noexcept;
+
+    // Reads the archive in the folder, from KeptDays before now, all at once; later rows come by
+    // append().
     void load(const QString& folder, const QDateTime& now);
+    // The same a slice at a time: begin, then loadSome() until it is done, each call taking about
+    // budgetMs. Rows appended meanwhile are kept.
+    void beginLoad(const QString& folder, const QDateTime& now);
+    bool loadSome(int budgetMs);
+    bool isLoading() const { return m_loader != nullptr; }
     bool isLoaded() const { return m_loaded; }
     // When its newest row happened, in ms since 1970; 0 without rows. Changes with every row.
-    qint64 newest() const { return m_rows.empty() ? 0 : m_rows.back().at.toMSecsSinceEpoch(); }
-    // A row just archived; nothing before the archive has been read, which holds it then.
+    qint64 newest() const;
+    // Changes with every row and with each slice loaded: what was made of the model before is
+    // out of date.
+    quint64 revision() const { return m_revision; }
+    // A row just archived; nothing before loading has begun, as the archive then holds it.
     void append(const ArchiveRow& row);
 
     Span span(const QDateTime& from, const QDateTime& to) const;
@@ -82,9 +106,26 @@ public:
     static QString describe(const ArchiveRow& block, const QLocale& locale = QLocale());
     static QString describe(const Interval& interval, const QLocale& locale = QLocale());
 
-private:
-    template <typename Rows> static Span spanOf(const Rows& rows, qint64 from, qint64 to);
+    // A block as kept: its time, and its values to the archive's one decimal.
+    struct Compact {
+        qint64 at = 0;
+        qint32 offsetSeconds = 0;
+        qint32 readings = 0;
+        float values[6] = {};
+        static Compact of(const ArchiveRow& row);
+        ArchiveRow row() const;
+    };
 
-    std::deque<ArchiveRow> m_rows;
+private:
+    struct Loader;
+    static Span spanOf(const std::deque<Compact>& blocks, const std::deque<ArchiveRow>& events,
+                       qint64 from, qint64 to);
+    void add(const ArchiveRow& row);
+    void trim(qint64 newest);
+
+    std::deque<Compact> m_blocks;
+    std::deque<ArchiveRow> m_events;
+    std::unique_ptr<Loader> m_loader;
+    quint64 m_revision = 0;
     bool m_loaded = false;
 };

@@ -33,6 +33,8 @@ Station::Station(ProgramState& state, SettingsStore& settings, SerialControl& po
 {
     m_silenceTimer.setSingleShot(true);
     connect(&m_silenceTimer, &QTimer::timeout, this, &Station::checkSilence);
+    m_historyTimer.setSingleShot(true);
+    connect(&m_historyTimer, &QTimer::timeout, this, &Station::loadHistorySlice);
     m_port.setOnComm([this] { onComm(); });
     connect(&m_port, &SerialControl::deviceLost, this, &Station::onDeviceLost);
     connect(&m_recovery, &PortRecovery::reconnected, this, &Station::onReconnected);
@@ -251,9 +253,21 @@ void Station::archiveEvent(const QDateTime& at, PortEvent event, const QString& 
 
 const HistoryModel& Station::history()
 {
-    if (!m_history.isLoaded())
-        m_history.load(m_archive.folder(), m_clock.now());
+    // Read a slice at a time between the port's notifications; what is read so far shows
+    // meanwhile, and archived() tells when the whole is there.
+    if (!m_history.isLoaded() && !m_history.isLoading()) {
+        m_history.beginLoad(m_archive.folder(), m_clock.now());
+        m_historyTimer.start(0);
+    }
     return m_history;
+}
+
+void Station::loadHistorySlice()
+{
+    if (m_history.loadSome(HistorySliceMs))
+        emit archived();
+    else
+        m_historyTimer.start(0);
 }
 
 void Station::passOver(const std::function<void()>& step)

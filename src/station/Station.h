@@ -41,11 +41,15 @@ public:
     {
         m_archive.setFolder(folder);
         m_history = {};
+        m_historyTimer.stop();
     }
     QString archiveFolder() const { return m_archive.folder(); }
-    // The archive's last month as drawn; read from the archive the first time it is asked for,
-    // and kept with each row archived since.
+    // The archive's last month as drawn; read from the archive, a slice at a time, from the
+    // first time it is asked for (archived() tells when it is all there), and kept with each row
+    // archived since.
     const HistoryModel& history();
+    // How long one slice of reading the archive may hold up the port's notifications.
+    static constexpr int HistorySliceMs = 10;
 
     // Start-up: opens the stored port (or Com1) and sets it up. A port that fails is told and
     // left closed with the port-fault flag set, and retried until it works, unless its stored
@@ -85,6 +89,7 @@ public:
 
 private:
     void onComm();
+    void loadHistorySlice();
     void onDeviceLost(const QString& description);
     void onReconnected();
     void heard();
@@ -108,6 +113,7 @@ private:
     Reception m_reception;
     PortRecovery m_recovery;
     QTimer m_silenceTimer;
+    QTimer m_historyTimer;
     // When the port was last heard from: its last complete line, or its opening; and when the
     // last line came, -1 for none. On the monotonic clock, so that setting the wall clock
     // (an NTP step) neither hastens nor delays the silence notice.

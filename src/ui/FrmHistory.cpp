@@ -143,7 +143,7 @@ void FrmHistory::showExtremes(const QDateTime& now)
         const Extremes extremes = m_history().extremes(today.addDays(-day));
         for (int column = 0; column < 4; ++column) {
             const auto which = Extremes::Which(column);
-            const ArchiveRow* row = extremes.rows[which];
+            const ArchiveRow* row = extremes.row(which);
             const char* unit = which < Extremes::LowestHumidity ? "°C" : "%";
             m_extremes[day][column]->setText(
                 row ? QStringLiteral("%1 %2 at %3")

@@ -82,7 +82,7 @@ QByteArray StationPage::historySection(const HistoryModel& history, const QDateT
         extremes +=
             QByteArray("<tr><th scope=\"row\">") + (day == 0 ? "Today" : "Yesterday") + "</th>";
         for (int which = 0; which < 4; ++which) {
-            const ArchiveRow* row = found.rows[which];
+            const ArchiveRow* row = found.row(HistoryModel::Extremes::Which(which));
             extremes +=
                 "<td>" +
                 (row ? html(QStringLiteral("%1 %2 at %3")

@@ -256,7 +256,7 @@ QJsonObject StationSite::historyJson(int days) const
         static const char* const Names[] = {"temperatureLow", "temperatureHigh", "humidityLow",
                                             "humidityHigh"};
         for (int which = 0; which < 4; ++which)
-            if (const ArchiveRow* row = found.rows[which])
+            if (const ArchiveRow* row = found.row(HistoryModel::Extremes::Which(which)))
                 values.insert(
                     Names[which],
                     QJsonObject{
