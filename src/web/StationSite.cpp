@@ -170,15 +170,23 @@ WebServer::Reply StationSite::answer(const WebServer::Request& request) const
     if (path == "/") {
         reply.contentType = "text/html; charset=utf-8";
         reply.body = StationPage::page(
-            now(), StationPage::historySection(m_station.history(), m_clock.now(), locale, days),
+            now(),
+            made("html", days, locale,
+                 [&] {
+                     return StationPage::historySection(m_station.history(), m_clock.now(),
+                                                        locale, days);
+                 }),
             locale);
     } else if (path == "/history.svg") {
         const QDateTime now = m_clock.now();
         reply.contentType = "image/svg+xml; charset=utf-8";
-        reply.body = HistorySvg::draw(m_station.history().span(now.addDays(-days), now), locale);
+        reply.body = made("svg", days, locale, [&] {
+            return HistorySvg::draw(m_station.history().span(now.addDays(-days), now), locale);
+        });
     } else if (path == "/api/history") {
         reply.contentType = "application/json; charset=utf-8";
-        reply.body = StationJson::compact(historyJson(days)) + '\n';
+        reply.body = made("json", days, QLocale::c(),
+                          [&] { return StationJson::compact(historyJson(days)) + '\n'; });
     } else if (path == "/style.css") {
         reply.contentType = "text/css; charset=utf-8";
         reply.body = resource(QStringLiteral(":/web/page.css"));
@@ -218,6 +226,26 @@ WebServer::Reply StationSite::answer(const WebServer::Request& request) const
         return text(404, "Nothing here.\n");
     }
     return reply;
+}
+
+// The history's answers are made once for each new row, or once the time has moved on by one of
+// the chart's points, not for each request: a browser left on the page costs next to nothing.
+QByteArray StationSite::made(const char* kind, int days, const QLocale& locale,
+                             const std::function<QByteArray()>& make) const
+{
+    const qint64 pointMs = qint64(days) * 24 * 3600 * 1000 / HistoryModel::MaxPoints;
+    const qint64 slot = m_clock.msecsSinceEpoch() / std::max<qint64>(pointMs, 1);
+    const QString key = QLatin1String(kind) + QString::number(days) + locale.name();
+    const quint64 revision = m_station.history().revision();
+    auto found = m_made.find(key);
+    if (found != m_made.end() && found->second.revision == revision && found->second.slot == slot)
+        return found->second.body;
+    // As many as the spans and languages asked for lately; a client cannot make it grow.
+    if (m_made.size() >= MadeLimit)
+        m_made.clear();
+    Made& entry = m_made[key];
+    entry = Made{revision, slot, make()};
+    return entry.body;
 }
 
 int StationSite::spanDays(const QByteArray& asked)
@@ -270,6 +298,8 @@ QJsonObject StationSite::historyJson(int days) const
             {"to", StationJson::isoTime(QDateTime::fromMSecsSinceEpoch(span.to))},
             {"blocks", blocks},
             {"intervals", intervals},
+            // False while the archive is still being read: the history is not whole yet.
+            {"complete", m_station.history().isLoaded()},
             {"extremes", extremes}};
 }
 

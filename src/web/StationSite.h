@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <QObject>
 
+#include <functional>
+#include <map>
 #include <memory>
 
 class Clock;
@@ -47,6 +49,15 @@ public:
 private:
     // The days of a span asked for as 24h, 7d or 31d; 0 for none of them.
     static int spanDays(const QByteArray& asked);
+    QByteArray made(const char* kind, int days, const QLocale& locale,
+                    const std::function<QByteArray()>& make) const;
+    struct Made {
+        quint64 revision = 0;
+        qint64 slot = 0;
+        QByteArray body;
+    };
+    static constexpr std::size_t MadeLimit = 32;
+    mutable std::map<QString, Made> m_made;
     WebServer::Reply answer(const WebServer::Request& request) const;
     QJsonObject historyJson(int days) const;
     QByteArray reportBytes() const;
