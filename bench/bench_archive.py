@@ -141,11 +141,14 @@ def main():
               "target <= 50)" % (max(waits) * 1000))
         for path in ("/?span=31d", "/history.svg?span=31d", "/api/history?span=31d"):
             times = []
+            # Made anew for each new block (one every 6 s here), from memory.
             for _ in range(5):
-                took, _, length = get(port, path)
+                took, _, length = get(port, path + "&new=%d" % len(times))
                 times.append(took)
-            print("history.request_ms %-24s %.1f ms, %d bytes (targets <= 100 ms, <= 1 MB)"
-                  % (path, statistics.median(times) * 1000, length))
+                time.sleep(BLOCK_SECONDS)
+            print("history.request_ms %-24s %.1f ms, at most %.1f ms, %d bytes (targets <= 100 "
+                  "ms, <= 1 MB)" % (path, statistics.median(times) * 1000, max(times) * 1000,
+                                    length))
         print("history.rss_mb %.1f (the archive read; target <= 80)" % (rss_kb(station.pid) / 1024))
 
         # A minute without a tab, then a minute with one on "Last 31 days".

@@ -84,6 +84,8 @@ void TestArchive::damagedLines_data()
         << header + row + "2026-12-08T21:05:00+01:00,1.0,1.0,x,50.0,50.0,50.0,300,,\n";
     QTest::newRow("huge and nearly equal values")
         << header + row + "2026-12-08T21:05:00+01:00,1e15,1e15,1e15,50.0,50.0,50.0,300,,\n";
+    QTest::newRow("far below the sensor's range")
+        << header + row + "2026-12-08T21:05:00+01:00,-1e15,-1e15,-1e15,50.0,50.0,50.0,300,,\n";
     QTest::newRow("no number")
         << header + row + "2026-12-08T21:05:00+01:00,nan,1.0,1.0,50.0,50.0,50.0,300,,\n";
     QTest::newRow("a row without block or event")

@@ -565,6 +565,10 @@ void TestEndToEnd::commandLine_data()
     QTest::newRow("Qt's options without a window")
         << QStringList{"--headless", "-style", "fusion"} << "" << 2
         << "kora: The option '-style' is for the window; there is none with --headless.";
+    // "@korad": the service's program, which never has a window.
+    QTest::newRow("Qt's options to the service")
+        << QStringList{"@korad", "-style", "fusion"} << "" << 2
+        << "korad: The option '-style' is for the window; there is none in korad.";
 #ifdef KORA_HAVE_MQTT
     QTest::newRow("not a broker's address")
         << QStringList{"--headless", "--mqtt", "http://broker"} << "" << 2
@@ -607,7 +611,10 @@ void TestEndToEnd::commandLine()
     env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
     env.insert("XDG_DATA_HOME", m_dir.filePath("data"));
     kora.setProcessEnvironment(env);
-    start(kora, KORA_BINARY, arguments);
+    const bool service = arguments.value(0) == "@korad";
+    if (service)
+        arguments.removeFirst();
+    start(kora, service ? KORA_SERVICE_BINARY : KORA_BINARY, arguments);
     QVERIFY(kora.waitForFinished(5000));
     QCOMPARE(kora.exitStatus(), QProcess::NormalExit);
     QCOMPARE(kora.exitCode(), exitCode);
@@ -617,7 +624,9 @@ void TestEndToEnd::commandLine()
     QVERIFY2(lines[0].startsWith(firstLine), qPrintable(lines[0]));
     QVERIFY2(lines[0].size() > firstLine.size() || !firstLine.endsWith(' '), qPrintable(lines[0]));
     if (exitCode == 2) // then the usage
-        QVERIFY2(error.contains("\nUsage: kora [options]\n") && out.isEmpty(), error.constData());
+        QVERIFY2(error.contains(service ? "\nUsage: korad [options]\n" : "\nUsage: kora [options]\n") &&
+                     out.isEmpty(),
+                 error.constData());
     if (exitCode == HeadlessApp::NotConfigured) // one line, with the fix
         QVERIFY2(lines.size() == 2 && lines[0].contains(" map Com1=/dev/ttyUSB0 in [Ports]"),
                  error.constData());

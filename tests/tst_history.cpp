@@ -24,6 +24,8 @@ private slots:
     void axisLabels_data();
     void axisLabels();
     void windowFromTheMenuGrowsAtEachReport();
+    void pointsAreBoundedAndKeepExtremes_data();
+    void pointsAreBoundedAndKeepExtremes();
 };
 
 void TestHistory::chartBreaksAndShades_data()
@@ -110,6 +112,65 @@ void TestHistory::axisLabels()
         QCOMPARE(drawn.join(' '), labels);
     QVERIFY(drawn.size() >= 2 && drawn.size() <= 101);
     QCOMPARE(QSet<QString>(drawn.begin(), drawn.end()).size(), drawn.size());
+}
+
+// However many blocks the archive or the running station gives, a span has at most its points,
+// and no block's extreme is lost in them; rows appended stay for the longest span.
+void TestHistory::pointsAreBoundedAndKeepExtremes_data()
+{
+    QTest::addColumn<int>("everySeconds");
+    QTest::addColumn<int>("days"); // of blocks, and of the span shown
+    QTest::addColumn<bool>("appended"); // as the station archives them, not read
+    QTest::newRow("a day at the sensor's full rate") << 6 << 1 << false;
+    QTest::newRow("a week of blocks every 5 minutes") << 300 << 7 << false;
+    QTest::newRow("a week appended while running") << 300 << 7 << true;
+    QTest::newRow("three days appended at full rate") << 6 << 3 << true;
+}
+
+void TestHistory::pointsAreBoundedAndKeepExtremes()
+{
+    QFETCH(int, everySeconds);
+    QFETCH(int, days);
+    QFETCH(bool, appended);
+    const QDateTime now = QDateTime::fromString("2026-12-08T12:00:00Z", Qt::ISODate);
+    std::vector<ArchiveRow> rows;
+    const int count = days * 86400 / everySeconds;
+    for (int i = 0; i < count; ++i) {
+        ArchiveRow row;
+        row.at = now.addSecs(qint64(i - count) * everySeconds + 1);
+        row.isBlock = true;
+        const double t = 15.0 + (i % 7) * 0.5;
+        row.block = BlockSummary{t, t - 1.0, t + 1.0, 45.0, 40.0, 50.0, 300};
+        rows.push_back(row);
+    }
+    // One hot and one cold moment, in blocks of their own.
+    rows[count / 3].block.temperatureHigh = 40.0;
+    rows[2 * count / 3].block.temperatureLow = -10.0;
+    HistoryModel model;
+    HistoryModel::Span span;
+    if (appended) {
+        model.load(QString(), now.addDays(-days));
+        for (const ArchiveRow& row : rows)
+            model.append(row);
+        span = model.span(now.addDays(-days), now);
+    } else {
+        span = HistoryModel::span(rows, now.addDays(-days), now);
+    }
+    QVERIFY2(span.blocks.size() <= std::size_t(HistoryModel::MaxPoints),
+             qPrintable(QString::number(span.blocks.size())));
+    // Where there is room, a block is a point of its own.
+    if (std::size_t(count) <= std::size_t(HistoryModel::MaxPoints))
+        QCOMPARE(span.blocks.size(), std::size_t(count));
+    const auto [low, high] = HistoryModel::range(span, HistoryModel::Quantity::Temperature);
+    QCOMPARE(low, -10.0);
+    QCOMPARE(high, 40.0);
+    // The whole span, from its first block to its last: none lost at either end.
+    QVERIFY(span.blocks.front().at <= rows.front().at.addSecs(std::int64_t(days) * 86.4 + 1));
+    QCOMPARE(span.blocks.back().at, rows.back().at);
+    qint64 readings = 0;
+    for (const ArchiveRow& point : span.blocks)
+        readings += point.block.readings;
+    QCOMPARE(readings, qint64(count) * 300);
 }
 
 void TestHistory::windowFromTheMenuGrowsAtEachReport()

@@ -41,6 +41,10 @@ private slots:
             QCOMPARE(archive.appendBlock(m_clock.now().addSecs(-3600 + 600 * block),
                                          BlockSummary{21.5, 20.0, 23.0 + block, 45, 40, 50, 300}),
                      QString());
+        // A hot day three days ago: in the week, not in the day.
+        QCOMPARE(archive.appendBlock(m_clock.now().addDays(-3),
+                                     BlockSummary{28.0, 27.0, 30.0, 45, 40, 50, 300}),
+                 QString());
         QFile notes(m_dir.filePath("archive/notes.txt"));
         QVERIFY(notes.open(QIODevice::WriteOnly));
         // A month's name that leads out of the archive.
@@ -115,6 +119,15 @@ private slots:
         QTest::newRow("the history") << QByteArray("/api/history") << QByteArray("24h")
                                      << QByteArray() << 200 << json
                                      << QByteArray("\"temperatureHigh\":{\"time\"");
+        QTest::newRow("a block's lowest and highest")
+            << QByteArray("/api/history") << QByteArray("24h") << QByteArray() << 200 << json
+            << QByteArray("\"temperature\":{\"average\":21.5,\"high\":23,\"low\":20}");
+        QTest::newRow("the day's highest") << QByteArray("/api/history") << QByteArray("24h")
+                                           << QByteArray() << 200 << json
+                                           << QByteArray("\"value\":25}");
+        QTest::newRow("the week's history") << QByteArray("/api/history") << QByteArray("7d")
+                                            << QByteArray() << 200 << json
+                                            << QByteArray("\"high\":30");
         QTest::newRow("a span it does not have")
             << QByteArray("/api/history") << QByteArray("2w") << QByteArray() << 400
             << QByteArray("text/plain") << QByteArray("The span is");
@@ -156,6 +169,9 @@ private slots:
         }
         if (status == 200)
             QVERIFY(!reply.body.isEmpty());
+        // The hot day is the week's and the month's alone.
+        if (path == "/api/history" && status == 200)
+            QCOMPARE(reply.body.contains("\"high\":30"), query != "24h");
         // The link is neither listed nor followed.
         QVERIFY(!reply.body.contains("kora-2020-01.csv") && !reply.body.contains("not for the page"));
         QVERIFY2(reply.contentType.startsWith(type), reply.contentType.constData());
