@@ -6,6 +6,7 @@
 #include "measurement/ProgramState.h"
 #include "station/Archive.h"
 #include "station/Station.h"
+#include "web/HistorySvg.h"
 #include "web/StationSite.h"
 
 #include <QtTest>
@@ -143,6 +144,39 @@ private slots:
               "/archive/kora-2026-12%2Ecsv", "/archive/%5c..%5cKORA.conf"})
             QTest::newRow(path) << QByteArray(path) << QByteArray() << QByteArray() << 400
                                 << QByteArray("text/plain") << QByteArray("Bad path");
+    }
+
+    // The chart draws each stretch of line apart, every block of it, a lone block as a dot.
+    void chartDrawsEachStretch_data()
+    {
+        QTest::addColumn<QList<int>>("minutes"); // of blocks, ten minutes apart as a rule
+        QTest::addColumn<QString>("drawn"); // points of each line; "o" a dot
+        QTest::newRow("one stretch") << QList<int>{0, 10, 20, 30} << "4";
+        QTest::newRow("a gap") << QList<int>{0, 10, 20, 140, 150} << "3 2";
+        QTest::newRow("a lone block after a gap") << QList<int>{0, 10, 20, 140} << "3 o";
+        QTest::newRow("two gaps") << QList<int>{0, 10, 120, 130, 140, 300, 310} << "2 3 2";
+    }
+
+    void chartDrawsEachStretch()
+    {
+        QFETCH(QList<int>, minutes);
+        const QDateTime start = QDateTime::fromString("2026-12-06T06:00:00Z", Qt::ISODate);
+        std::vector<ArchiveRow> rows;
+        for (const int minute : minutes)
+            rows.push_back(ArchiveRow{start.addSecs(60 * minute), true,
+                                      BlockSummary{21.5, 20.0, 23.0, 45, 40, 50, 300}, {}, {}});
+        const QByteArray svg = HistorySvg::draw(
+            HistoryModel::span(rows, start.addSecs(-3600), start.addSecs(6 * 3600)), QLocale::c());
+        // The temperature's panel: its lines and dots in the order drawn.
+        const QByteArray panel = svg.left(svg.indexOf("Humidity"));
+        QStringList drawn;
+        for (const QByteArray& part : panel.split('<')) {
+            if (part.startsWith("polyline points=\""))
+                drawn << QString::number(part.split('"')[1].split(' ').size());
+            else if (part.startsWith("circle "))
+                drawn << "o";
+        }
+        QTEST(drawn.join(' '), "drawn");
     }
 
     void answers()
