@@ -387,6 +387,46 @@ private slots:
         QCOMPARE(first.view.notices.filter("another KORA").size(), 1);
     }
 
+    // Current readings at most every ReadingEvery seconds; those taken while the broker is away
+    // are counted, each outage's own.
+    void readingsEveryAndWhileAway()
+    {
+        Broker broker;
+        QVERIFY(broker.start());
+        StationRig rig;
+        MqttSettings mqtt;
+        const QString url = QStringLiteral("mqtt://127.0.0.1:%1/kora/test").arg(broker.port());
+        QCOMPARE(mqtt.load(*rig.settings, url, {}, QStringLiteral("pi")), QString());
+        QCOMPARE(mqtt.readingEverySeconds, 10);
+        MqttPublisher publisher(mqtt, rig.station, rig.view, rig.clock);
+        publisher.start();
+        const auto connections = [&rig] { return rig.view.notices.filter("MQTT connected"); };
+        QTRY_COMPARE_WITH_TIMEOUT(connections().size(), 1, 10000);
+        const auto readings = broker.subscribe("kora/test/reading", 3, 3);
+        QTest::qWait(200);
+        rig.clock.monotonic = 1000000;
+        for (int second = 0; second <= 10; ++second) {
+            emit rig.station.readingTaken(21.0 + second, 40.0);
+            rig.clock.monotonic += 1000;
+        }
+        const QStringList sent = Broker::received(*readings, 5);
+        QVERIFY2(sent.size() == 2 && sent[1].contains("\"temperature\":31"),
+                 qPrintable(sent.join('\n')));
+
+        for (const int away : {3, 2}) {
+            broker.stop();
+            QTRY_VERIFY_WITH_TIMEOUT(!rig.view.notices.filter("unreachable").isEmpty(), 10000);
+            rig.view.notices.clear();
+            for (int i = 0; i < away; ++i)
+                emit rig.station.readingTaken(21.0, 40.0);
+            QVERIFY(broker.start());
+            QTRY_COMPARE_WITH_TIMEOUT(connections().size(), 1, 20000);
+            QVERIFY2(connections().first().contains(
+                         QStringLiteral("; %1 readings taken meanwhile were not sent").arg(away)),
+                     qPrintable(connections().first()));
+        }
+    }
+
     // Logins as a station owner sets them: a password from the settings or from a file, TLS from
     // the broker's own authority. A refused login or an untrusted broker is told, with its reason,
     // and tried again no sooner than the longest delay.
