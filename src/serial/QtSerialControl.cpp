@@ -148,17 +148,7 @@ void QtSerialControl::applyModemLine(bool (QSerialPort::*setter)(bool), bool val
 
 int QtSerialControl::modemLineError(bool dtr, bool value)
 {
-#ifdef Q_OS_WIN
-    // Qt formats its message and signals the error before the code can be read, and either may
-    // leave another code behind: ask the device again and read the answer at once.
-    const DWORD function = dtr ? (value ? SETDTR : CLRDTR) : (value ? SETRTS : CLRRTS);
-    if (m_port.isOpen() && !::EscapeCommFunction(HANDLE(m_port.handle()), function))
-        return int(::GetLastError());
-#else
-    Q_UNUSED(dtr);
-    Q_UNUSED(value);
-#endif
-    return SerialPlatform::systemError();
+    return SerialPlatform::modemLineError(m_port, dtr, value);
 }
 
 void QtSerialControl::setSettings(const QString& settings)

@@ -114,4 +114,19 @@ bool lacksModemLines(QSerialPort::SerialPortError error, int systemError)
     return error == QSerialPort::UnsupportedOperationError && systemError == ENOTTY;
 #endif
 }
+int modemLineError(QSerialPort& port, bool dtr, bool value)
+{
+#ifdef Q_OS_WIN
+    // Qt formats its message and signals the error before the code can be read, and either may
+    // leave another code behind: ask the device again and read the answer at once.
+    const DWORD function = dtr ? (value ? SETDTR : CLRDTR) : (value ? SETRTS : CLRRTS);
+    if (port.isOpen() && !::EscapeCommFunction(HANDLE(port.handle()), function))
+        return int(::GetLastError());
+#else
+    Q_UNUSED(port);
+    Q_UNUSED(dtr);
+    Q_UNUSED(value);
+#endif
+    return systemError();
+}
 } // namespace SerialPlatform

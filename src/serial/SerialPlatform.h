@@ -17,6 +17,8 @@ int systemError();
 bool hungUp(QSerialPort& port);
 // An unplugged adapter, by the error QSerialPort gave.
 bool deviceGone(QSerialPort::SerialPortError error);
+// The system's code for the failure to drive DTR (or else RTS) to the value.
+int modemLineError(QSerialPort& port, bool dtr, bool value);
 // A device without modem-control lines, which refuses to drive them.
 bool lacksModemLines(QSerialPort::SerialPortError error, int systemError);
 } // namespace SerialPlatform
