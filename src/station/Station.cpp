@@ -15,6 +15,8 @@
 
 #include <QMetaMethod>
 
+#include <algorithm>
+
 #include <utility>
 
 Station::Station(ProgramState& state, SettingsStore& settings, SerialControl& port,
@@ -138,13 +140,28 @@ void Station::heard()
     m_lastReading = m_lastHeard;
     // The numbers the line gave, and only for a page or a broker that listens: a sensor line
     // costs no more than it must.
-    if (isSignalConnected(QMetaMethod::fromSignal(&Station::readingTaken)))
+    if (m_readingListeners > 0)
         emit readingTaken(m_conditioning.lastTemperature(), m_conditioning.lastHumidity());
     if (!m_silent)
         return;
     m_silent = false;
     m_silenceTimer.start(m_silenceLimitMs);
     notice(PortEvent::Back, portName() + QStringLiteral(" sends readings again"));
+}
+
+void Station::connectNotify(const QMetaMethod& signal)
+{
+    if (signal == QMetaMethod::fromSignal(&Station::readingTaken))
+        ++m_readingListeners;
+}
+
+void Station::disconnectNotify(const QMetaMethod& signal)
+{
+    // An invalid method: all of them went at once.
+    if (!signal.isValid())
+        m_readingListeners = 0;
+    else if (signal == QMetaMethod::fromSignal(&Station::readingTaken))
+        m_readingListeners = std::max(0, m_readingListeners - 1);
 }
 
 void Station::checkSilence()

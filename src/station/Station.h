@@ -87,6 +87,11 @@ public:
     // Runs a step whose failure does not matter to what follows.
     static void passOver(const std::function<void()>& step);
 
+protected:
+    // Who listens to each reading, counted as they connect: a line then asks nothing more.
+    void connectNotify(const QMetaMethod& signal) override;
+    void disconnectNotify(const QMetaMethod& signal) override;
+
 private:
     void onComm();
     void loadHistorySlice();
@@ -122,4 +127,5 @@ private:
     int m_silenceLimitMs = SilenceLimitMs;
     bool m_silent = false;
     bool m_ended = false;
+    int m_readingListeners = 0;
 };
