@@ -4,12 +4,7 @@
 #include "mqtt/MqttPublisher.h"
 #include "mqtt/MqttSettings.h"
 
-#include "FakeSerialControl.h"
-#include "FakeView.h"
-#include "FixedClock.h"
-#include "RecordingMessages.h"
-#include "measurement/ProgramState.h"
-#include "station/Station.h"
+#include "StationRig.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -69,17 +64,6 @@ private:
     int m_port = 0;
     std::vector<int> m_clients;
     std::unique_ptr<QSocketNotifier> m_accept;
-};
-
-// A station of fakes for a publisher to publish.
-struct StationRig {
-    ProgramState state;
-    TestSettings settings;
-    FakeSerialControl port;
-    FixedClock clock;
-    FakeView view;
-    RecordingMessages messages;
-    Station station{state, *settings, port, clock, view, messages};
 };
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "ExpectedPuts.h"
+#include "StationRig.h"
 #include "FakeSerialControl.h"
 #include "FakeView.h"
 #include "FixedClock.h"
@@ -17,14 +18,7 @@ namespace {
 const QDateTime Start(QDate(2026, 12, 6), QTime(14, 5, 9));
 const QString At = "06 12 2026 14:05:09 ";
 
-struct Rig {
-    ProgramState state;
-    TestSettings settings;
-    FakeSerialControl port;
-    FixedClock clock;
-    FakeView view;
-    RecordingMessages messages;
-    Station station{state, *settings, port, clock, view, messages};
+struct Rig : StationRig {
     QList<KoraError> unhandled;
 
     Rig()

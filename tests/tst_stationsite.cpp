@@ -1,11 +1,5 @@
-#include "FakeSerialControl.h"
-#include "FakeView.h"
-#include "FixedClock.h"
-#include "RecordingMessages.h"
-#include "TestSettings.h"
-#include "measurement/ProgramState.h"
+#include "StationRig.h"
 #include "station/Archive.h"
-#include "station/Station.h"
 #include "web/HistorySvg.h"
 #include "web/StationSite.h"
 
@@ -17,33 +11,25 @@ class TestStationSite : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    ProgramState m_state;
-    TestSettings m_settings;
-    FakeSerialControl m_port;
-    FixedClock m_clock;
-    FakeView m_view;
-    RecordingMessages m_messages;
-    std::unique_ptr<Station> m_station;
+    StationRig m_rig;
     std::unique_ptr<StationSite> m_site;
 
 private slots:
     void initTestCase()
     {
         // Noon in December: the blocks of the last hours, a month file and a stranger beside it.
-        m_clock.readings = {QDateTime::fromString("2026-12-06T12:00:00+01:00", Qt::ISODate)};
-        m_station = std::make_unique<Station>(m_state, *m_settings, m_port, m_clock, m_view,
-                                              m_messages);
+        m_rig.clock.readings = {QDateTime::fromString("2026-12-06T12:00:00+01:00", Qt::ISODate)};
         QVERIFY(QDir(m_dir.path()).mkpath("archive"));
-        m_station->setArchiveFolder(m_dir.filePath("archive"));
-        m_station->setReportFolder(m_dir.path());
+        m_rig.station.setArchiveFolder(m_dir.filePath("archive"));
+        m_rig.station.setReportFolder(m_dir.path());
         Archive archive;
         archive.setFolder(m_dir.filePath("archive"));
         for (int block = 0; block < 3; ++block)
-            QCOMPARE(archive.appendBlock(m_clock.now().addSecs(-3600 + 600 * block),
+            QCOMPARE(archive.appendBlock(m_rig.clock.now().addSecs(-3600 + 600 * block),
                                          BlockSummary{21.5, 20.0, 23.0 + block, 45, 40, 50, 300}),
                      QString());
         // A hot day three days ago: in the week, not in the day.
-        QCOMPARE(archive.appendBlock(m_clock.now().addDays(-3),
+        QCOMPARE(archive.appendBlock(m_rig.clock.now().addDays(-3),
                                      BlockSummary{28.0, 27.0, 30.0, 45, 40, 50, 300}),
                  QString());
         QFile notes(m_dir.filePath("archive/notes.txt"));
@@ -57,11 +43,11 @@ private slots:
         QVERIFY(report.open(QIODevice::WriteOnly));
         report.write("Dec 06 2026 11:55\r\n000/000g000t073r000p000P000h45b000000w\r\n");
         report.close();
-        m_site = std::make_unique<StationSite>(*m_station, m_view, m_clock);
+        m_site = std::make_unique<StationSite>(m_rig.station, m_rig.view, m_rig.clock);
         // The archive is read a slice at a time, from the first look on.
-        m_station->history();
-        QTRY_VERIFY(m_station->history().isLoaded());
-        emit m_station->readingTaken(22.5, 45);
+        m_rig.station.history();
+        QTRY_VERIFY(m_rig.station.history().isLoaded());
+        emit m_rig.station.readingTaken(22.5, 45);
     }
 
     void answers_data()

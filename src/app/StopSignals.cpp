@@ -10,6 +10,16 @@ namespace {
 int signalSocket[2] = {-1, -1};
 constexpr int Stopping[] = {SIGTERM, SIGINT, SIGHUP};
 
+// The stop signals as a set, to hold back or let through.
+sigset_t stopping()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : Stopping)
+        sigaddset(&set, signal);
+    return set;
+}
+
 void onStopSignal(int)
 {
     const char stop = 1;
@@ -21,10 +31,7 @@ void onStopSignal(int)
 void StopSignals::holdUntilHandled()
 {
 #ifdef Q_OS_UNIX
-    sigset_t held;
-    sigemptyset(&held);
-    for (const int signal : Stopping)
-        sigaddset(&held, signal);
+    const sigset_t held = stopping();
     ::sigprocmask(SIG_BLOCK, &held, nullptr);
 #endif
 }
@@ -54,10 +61,7 @@ StopSignals::StopSignals(std::function<void()> stop) : m_stop(std::move(stop))
             m_caught.push_back(signal);
     }
     // One held back since the start is taken now, by the handler.
-    sigset_t held;
-    sigemptyset(&held);
-    for (const int signal : Stopping)
-        sigaddset(&held, signal);
+    const sigset_t held = stopping();
     ::sigprocmask(SIG_UNBLOCK, &held, nullptr);
 #endif
 }
