@@ -1,7 +1,9 @@
 #include "StationJson.h"
 
+#include "HistoryModel.h"
 #include "measurement/Conditioning.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 
 #include <cmath>
@@ -47,3 +49,47 @@ QByteArray StationJson::compact(const QJsonObject& object)
 {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
+
+QJsonObject StationJson::history(const HistoryModel& history, const QDateTime& now, int days)
+{
+    const HistoryModel::Span span = history.span(now.addDays(-days), now);
+    QJsonArray blocks;
+    for (std::size_t i = 0; i < span.blocks.size(); ++i) {
+        QJsonObject made = StationJson::block(span.blocks[i].block, span.blocks[i].at);
+        made.insert("lineEndsAfter", bool(span.lineEnds[i]));
+        blocks.append(made);
+    }
+    QJsonArray intervals;
+    for (const HistoryModel::Interval& interval : span.intervals)
+        intervals.append(QJsonObject{
+            {"from", isoTime(QDateTime::fromMSecsSinceEpoch(interval.from))},
+            {"to", isoTime(QDateTime::fromMSecsSinceEpoch(interval.to))},
+            {"event", PortEvents::word(interval.event)},
+            {"detail", interval.detail}});
+    QJsonObject extremes;
+    const QDate today = now.toLocalTime().date();
+    for (int day = 0; day < 2; ++day) {
+        const HistoryModel::Extremes found = history.extremes(today.addDays(-day));
+        QJsonObject values;
+        static const char* const Names[] = {"temperatureLow", "temperatureHigh", "humidityLow",
+                                            "humidityHigh"};
+        for (int which = 0; which < 4; ++which)
+            if (const ArchiveRow* row = found.row(HistoryModel::Extremes::Which(which)))
+                values.insert(
+                    Names[which],
+                    QJsonObject{
+                        {"value",
+                         std::round(found.value(HistoryModel::Extremes::Which(which)) * 10.0) /
+                             10.0},
+                        {"time", isoTime(row->at)}});
+        extremes.insert(day == 0 ? "today" : "yesterday", values);
+    }
+    return {{"from", isoTime(QDateTime::fromMSecsSinceEpoch(span.from))},
+            {"to", isoTime(QDateTime::fromMSecsSinceEpoch(span.to))},
+            {"blocks", blocks},
+            {"intervals", intervals},
+            // False while the archive is still being read: the history is not whole yet.
+            {"complete", history.isLoaded()},
+            {"extremes", extremes}};
+}
+

@@ -17,7 +17,6 @@
 #include <QRegularExpression>
 #include <QSysInfo>
 
-#include <cmath>
 
 namespace {
 // The page's style and script: files of their own, so that its policy allows nothing inline.
@@ -186,7 +185,8 @@ WebServer::Reply StationSite::answer(const WebServer::Request& request) const
     } else if (path == "/api/history") {
         reply.contentType = "application/json; charset=utf-8";
         reply.body = made("json", days, QLocale::c(),
-                          [&] { return StationJson::compact(historyJson(days)) + '\n'; });
+                          [&] { return StationJson::compact(
+                              StationJson::history(m_station.history(), m_clock.now(), days)) + '\n'; });
     } else if (path == "/style.css") {
         reply.contentType = "text/css; charset=utf-8";
         reply.body = resource(QStringLiteral(":/web/page.css"));
@@ -258,48 +258,3 @@ int StationSite::spanDays(const QByteArray& asked)
         return 31;
     return 0;
 }
-
-QJsonObject StationSite::historyJson(int days) const
-{
-    const QDateTime now = m_clock.now();
-    const HistoryModel::Span span = m_station.history().span(now.addDays(-days), now);
-    QJsonArray blocks;
-    for (std::size_t i = 0; i < span.blocks.size(); ++i) {
-        QJsonObject block = StationJson::block(span.blocks[i].block, span.blocks[i].at);
-        block.insert("lineEndsAfter", bool(span.lineEnds[i]));
-        blocks.append(block);
-    }
-    QJsonArray intervals;
-    for (const HistoryModel::Interval& interval : span.intervals)
-        intervals.append(QJsonObject{
-            {"from", StationJson::isoTime(QDateTime::fromMSecsSinceEpoch(interval.from))},
-            {"to", StationJson::isoTime(QDateTime::fromMSecsSinceEpoch(interval.to))},
-            {"event", PortEvents::word(interval.event)},
-            {"detail", interval.detail}});
-    QJsonObject extremes;
-    const QDate today = now.toLocalTime().date();
-    for (int day = 0; day < 2; ++day) {
-        const HistoryModel::Extremes found = m_station.history().extremes(today.addDays(-day));
-        QJsonObject values;
-        static const char* const Names[] = {"temperatureLow", "temperatureHigh", "humidityLow",
-                                            "humidityHigh"};
-        for (int which = 0; which < 4; ++which)
-            if (const ArchiveRow* row = found.row(HistoryModel::Extremes::Which(which)))
-                values.insert(
-                    Names[which],
-                    QJsonObject{
-                        {"value",
-                         std::round(found.value(HistoryModel::Extremes::Which(which)) * 10.0) /
-                             10.0},
-                        {"time", StationJson::isoTime(row->at)}});
-        extremes.insert(day == 0 ? "today" : "yesterday", values);
-    }
-    return {{"from", StationJson::isoTime(QDateTime::fromMSecsSinceEpoch(span.from))},
-            {"to", StationJson::isoTime(QDateTime::fromMSecsSinceEpoch(span.to))},
-            {"blocks", blocks},
-            {"intervals", intervals},
-            // False while the archive is still being read: the history is not whole yet.
-            {"complete", m_station.history().isLoaded()},
-            {"extremes", extremes}};
-}
-

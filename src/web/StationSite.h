@@ -59,7 +59,6 @@ private:
     static constexpr std::size_t MadeLimit = 32;
     mutable std::map<QString, Made> m_made;
     WebServer::Reply answer(const WebServer::Request& request) const;
-    QJsonObject historyJson(int days) const;
     QByteArray reportBytes() const;
     void changed();
 
