@@ -18,6 +18,7 @@ struct HistoryModel::Loader {
     qint64 to = 0;
     std::deque<Compact> blocks;
     std::deque<ArchiveRow> events;
+    ClimateDays climate;
 
     // Reads and keeps the rows of one piece of the current file; false once every file is read.
     bool readPiece()
@@ -51,10 +52,19 @@ struct HistoryModel::Loader {
         if (!Archive::parseLine(line, row))
             return;
         const qint64 at = row.at.toMSecsSinceEpoch();
-        if (at < from || at > to)
+        // A row archived since the reading began comes by append().
+        if (at > to)
+            return;
+        // Every day of the archive is summed up; its last month kept block by block.
+        const Compact compact = Compact::of(row);
+        if (row.isBlock)
+            climate.addBlock(at, compact.offsetSeconds, compact.values, compact.readings);
+        else
+            climate.addEvent(at, compact.offsetSeconds, row.event);
+        if (at < from)
             return;
         if (row.isBlock)
-            blocks.push_back(Compact::of(row));
+            blocks.push_back(compact);
         else
             events.push_back(std::move(row));
     }
@@ -69,6 +79,7 @@ void HistoryModel::beginLoad(const QString& folder, const QDateTime& now)
 {
     m_blocks.clear();
     m_events.clear();
+    m_climate = {};
     m_loaded = false;
     m_loader = std::make_unique<Loader>();
     const QDateTime from = now.addDays(-KeptDays - 1);
@@ -76,11 +87,11 @@ void HistoryModel::beginLoad(const QString& folder, const QDateTime& now)
     m_loader->to = now.toMSecsSinceEpoch();
     if (folder.isEmpty())
         return;
-    // A row's file is chosen by its local time then, whose offset may have been another.
-    const QDate first = from.toLocalTime().date().addDays(-1);
-    const QDate last = now.toLocalTime().date();
-    for (QDate month(first.year(), first.month(), 1); month <= last; month = month.addMonths(1))
-        m_loader->files << QDir(folder).filePath(Archive::fileName(QDateTime(month, QTime(12, 0))));
+    // Every month the archive holds, oldest first: their names sort by their months.
+    const QStringList months = QDir(folder).entryList(
+        {QStringLiteral("kora-*.csv")}, QDir::Files, QDir::Name);
+    for (const QString& month : months)
+        m_loader->files << QDir(folder).filePath(month);
 }
 
 bool HistoryModel::loadSome(int budgetMs)
@@ -106,10 +117,13 @@ bool HistoryModel::loadSome(int budgetMs)
     // What the station archived meanwhile follows, where the files did not hold it yet.
     std::deque<Compact> appendedBlocks = std::exchange(m_blocks, std::move(loaded.blocks));
     std::deque<ArchiveRow> appendedEvents = std::exchange(m_events, std::move(loaded.events));
+    m_climate = std::move(loaded.climate);
     const qint64 lastRead = newest();
     for (const Compact& block : appendedBlocks)
-        if (block.at > lastRead)
+        if (block.at > lastRead) {
             m_blocks.push_back(block);
+            m_climate.addBlock(block.at, block.offsetSeconds, block.values, block.readings);
+        }
     for (ArchiveRow& event : appendedEvents)
         if (event.at.toMSecsSinceEpoch() > lastRead)
             add(event);

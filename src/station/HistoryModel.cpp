@@ -74,6 +74,7 @@ void HistoryModel::add(const ArchiveRow& row)
     const qint64 at = row.at.toMSecsSinceEpoch();
     if (row.isBlock) {
         const Compact compact = Compact::of(row);
+        m_climate.addBlock(compact.at, compact.offsetSeconds, compact.values, compact.readings);
         if (m_blocks.empty() || m_blocks.back().at <= at)
             m_blocks.push_back(compact);
         else
@@ -82,6 +83,7 @@ void HistoryModel::add(const ArchiveRow& row)
                             compact);
         return;
     }
+    m_climate.addEvent(at, row.at.offsetFromUtc(), row.event);
     if (m_events.empty() || m_events.back().at <= row.at)
         m_events.push_back(row);
     else
@@ -104,6 +106,8 @@ void HistoryModel::trim(qint64 newest)
 
 HistoryModel::Span HistoryModel::span(const QDateTime& from, const QDateTime& to) const
 {
+    if (from.msecsTo(to) > qint64(KeptDays + 1) * 24 * 3600 * 1000)
+        return spanOfDays(m_climate, from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch());
     return spanOf(m_blocks, m_events, from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch());
 }
 

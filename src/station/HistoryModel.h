@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Archive.h"
+#include "ClimateDays.h"
 
 #include <QLocale>
 #include <QStringList>
@@ -21,7 +22,7 @@
 // kept compact (a few dozen bytes each), the events as they came.
 class HistoryModel {
 public:
-    // The longest span shown, in days.
+    // The longest span shown block by block, in days; a longer one shows a point a day.
     static constexpr int KeptDays = 31;
     static constexpr int MaxPoints = 1000;
 
@@ -78,8 +79,8 @@ public:
     HistoryModel(HistoryModel&&) noexcept;
     HistoryModel& operator=(HistoryModel&&) noexcept;
 
-    // Reads the archive in the folder, from KeptDays before now, all at once; later rows come by
-    // append().
+    // Reads the archive in the folder, all at once: its days whole, its blocks and events from
+    // KeptDays before now. Later rows come by append().
     void load(const QString& folder, const QDateTime& now);
     // The same a slice at a time: begin, then loadSome() until it is done, each call taking about
     // budgetMs. Rows appended meanwhile are kept.
@@ -100,6 +101,8 @@ public:
     static Span span(const std::vector<ArchiveRow>& rows, const QDateTime& from,
                      const QDateTime& to);
     Extremes extremes(const QDate& day) const;
+    // Every day of the archive, summed up.
+    const ClimateDays& climate() const { return m_climate; }
 
     // What a block or an interval was, in words, for the pointer and for a text in place of the
     // chart.
@@ -120,9 +123,12 @@ private:
     struct Loader;
     static Span spanOf(const std::deque<Compact>& blocks, const std::deque<ArchiveRow>& events,
                        qint64 from, qint64 to);
+    // A span longer than the blocks kept: a point a day, from its lowest to its highest.
+    static Span spanOfDays(const ClimateDays& climate, qint64 from, qint64 to);
     void add(const ArchiveRow& row);
     void trim(qint64 newest);
 
+    ClimateDays m_climate;
     std::deque<Compact> m_blocks;
     std::deque<ArchiveRow> m_events;
     std::unique_ptr<Loader> m_loader;

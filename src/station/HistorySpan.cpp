@@ -3,7 +3,10 @@
 // readings.
 #include "HistoryModel.h"
 
+#include <QTimeZone>
+
 #include <algorithm>
+#include <cmath>
 
 namespace {
 constexpr qint64 MinuteMs = 60 * 1000;
@@ -78,6 +81,17 @@ void addInterval(std::vector<HistoryModel::Interval>& intervals,
         return;
     }
     intervals.push_back(interval);
+}
+// However the port came and went, as many stretches as a chart has room for.
+void capIntervals(HistoryModel::Span& span, qint64 width)
+{
+    for (qint64 wider = width * 2; span.intervals.size() > std::size_t(HistoryModel::MaxPoints);
+         wider *= 2) {
+        std::vector<HistoryModel::Interval> joined;
+        for (const HistoryModel::Interval& interval : span.intervals)
+            addInterval(joined, interval, wider, wider > span.to - span.from);
+        span.intervals = std::move(joined);
+    }
 }
 } // namespace
 
@@ -161,12 +175,50 @@ HistoryModel::Span HistoryModel::spanOf(const std::deque<Compact>& blocks,
     eventsBefore(to + 1);
     // Still not heard, or still off, at the span's end.
     close(to);
-    // However the port came and went, as many stretches as a chart has room for.
-    for (qint64 wider = width * 2; span.intervals.size() > std::size_t(MaxPoints); wider *= 2) {
-        std::vector<Interval> joined;
-        for (const Interval& interval : span.intervals)
-            addInterval(joined, interval, wider, wider > to - from);
-        span.intervals = std::move(joined);
+    capIntervals(span, width);
+    return span;
+}
+
+HistoryModel::Span HistoryModel::spanOfDays(const ClimateDays& climate, qint64 from, qint64 to)
+{
+    Span span;
+    span.from = from;
+    span.to = to;
+    const auto tenth = [](double value) { return std::round(value * 10.0) / 10.0; };
+    const qint64 first = QDateTime::fromMSecsSinceEpoch(from).date().toJulianDay();
+    const qint64 last = QDateTime::fromMSecsSinceEpoch(to).date().toJulianDay();
+    const std::map<qint64, ClimateDays::Day>& days = climate.days();
+    qint64 previous = 0;
+    for (auto each = days.lower_bound(first); each != days.end() && each->first <= last; ++each) {
+        const ClimateDays::Day& day = each->second;
+        if (day.blocks == 0)
+            continue;
+        // The line breaks where a day has no block.
+        if (!span.blocks.empty() && each->first != previous + 1)
+            span.lineEnds.back() = true;
+        previous = each->first;
+        ArchiveRow row;
+        row.at = QDateTime(day.date, QTime(12, 0), QTimeZone(day.temperatureHigh.offsetSeconds));
+        row.isBlock = true;
+        row.block = BlockSummary{tenth(*day.meanTemperature()), day.temperatureLow.value,
+                                 day.temperatureHigh.value,     tenth(*day.meanHumidity()),
+                                 day.humidityLow.value,         day.humidityHigh.value,
+                                 int(std::min<qint64>(day.readings, INT32_MAX))};
+        span.blocks.push_back(row);
+        span.lineEnds.push_back(false);
     }
+    if (!span.lineEnds.empty())
+        span.lineEnds.back() = true;
+    const qint64 width = std::max<qint64>(1, (to - from + MaxPoints - 1) / MaxPoints);
+    std::deque<ClimateDays::Outage> outages = climate.outages();
+    if (const std::optional<ClimateDays::Outage> open = climate.openOutage(to))
+        outages.push_back(*open);
+    for (const ClimateDays::Outage& outage : outages)
+        if (outage.to >= from && outage.from <= to)
+            addInterval(span.intervals,
+                        Interval{std::max(outage.from, from), std::min(outage.to, to),
+                                 outage.event, QString()},
+                        width);
+    capIntervals(span, width);
     return span;
 }

@@ -2,6 +2,7 @@
 
 #include "HistoryModel.h"
 #include "measurement/Conditioning.h"
+#include "measurement/DewPoint.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,6 +14,28 @@ namespace {
 QJsonValue rounded(double value)
 {
     return std::round(value * 10.0) / 10.0;
+}
+
+// Null where the air holds no water vapour to speak of.
+QJsonValue dewPoint(double temperature, double humidity)
+{
+    const std::optional<double> found = DewPoint::of(temperature, humidity);
+    return found ? rounded(*found) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonObject extremes(const ClimateDays::Records& found)
+{
+    QJsonObject made;
+    const std::pair<const char*, const ClimateDays::Extreme*> each[] = {
+        {"temperatureHigh", &found.temperatureHigh},
+        {"temperatureLow", &found.temperatureLow},
+        {"humidityHigh", &found.humidityHigh},
+        {"humidityLow", &found.humidityLow}};
+    for (const auto& [name, extreme] : each)
+        if (extreme->found)
+            made.insert(name, QJsonObject{{"value", rounded(extreme->value)},
+                                          {"time", StationJson::isoTime(extreme->time())}});
+    return made;
 }
 } // namespace
 
@@ -30,6 +53,7 @@ QJsonObject StationJson::block(const BlockSummary& block, const QDateTime& at)
             {"humidity", QJsonObject{{"average", rounded(block.humidityAverage)},
                                      {"low", rounded(block.humidityLow)},
                                      {"high", rounded(block.humidityHigh)}}},
+            {"dewPoint", dewPoint(block.temperatureAverage, block.humidityAverage)},
             {"count", block.readings}};
 }
 
@@ -37,7 +61,8 @@ QJsonObject StationJson::reading(double temperature, double humidity, const QDat
 {
     return {{"time", isoTime(at)},
             {"temperature", rounded(temperature)},
-            {"humidity", rounded(humidity)}};
+            {"humidity", rounded(humidity)},
+            {"dewPoint", dewPoint(temperature, humidity)}};
 }
 
 QJsonObject StationJson::port(const QString& state, const QString& text, const QDateTime& at)
@@ -93,3 +118,14 @@ QJsonObject StationJson::history(const HistoryModel& history, const QDateTime& n
             {"extremes", extremes}};
 }
 
+
+QJsonObject StationJson::records(const HistoryModel& history, const QDateTime& now)
+{
+    const QDate today = now.date();
+    const ClimateDays& climate = history.climate();
+    return {{"allTime", extremes(climate.records(QDate(1, 1, 1), QDate(9999, 12, 31)))},
+            {"year", extremes(climate.records(QDate(today.year(), 1, 1), QDate(today.year(), 12, 31)))},
+            {"month", extremes(climate.records(QDate(today.year(), today.month(), 1),
+                                               today.addDays(today.daysInMonth() - today.day())))},
+            {"complete", history.isLoaded()}};
+}

@@ -20,4 +20,7 @@ QByteArray compact(const QJsonObject& object);
 // with where their line breaks, the stretches without readings, today's and yesterday's
 // extremes, and whether the archive has been read whole.
 QJsonObject history(const HistoryModel& history, const QDateTime& now, int days);
+// The highest and lowest temperature and humidity with when, of all time, this year and this
+// month, as /api/records gives them.
+QJsonObject records(const HistoryModel& history, const QDateTime& now);
 } // namespace StationJson

@@ -42,13 +42,18 @@ QByteArray StationPage::historySection(const HistoryModel& history, const QDateT
                                        const QLocale& locale, int days)
 {
     const HistoryModel::Span span = history.span(now.addDays(-days), now);
-    static const std::pair<int, const char*> Spans[] = {{1, "24h"}, {7, "7d"}, {31, "31d"}};
+    static const std::pair<int, const char*> Spans[] = {
+        {1, "24h"}, {7, "7d"}, {31, "31d"}, {365, "1y"}};
     QByteArray links;
-    for (const auto& [spanDays, name] : Spans)
-        links += QByteArray(links.isEmpty() ? "" : " · ") + "<a href=\"?span=" + name +
+    QByteArray name;
+    for (const auto& [spanDays, spanName] : Spans) {
+        links += QByteArray(links.isEmpty() ? "" : " · ") + "<a href=\"?span=" + spanName +
                  "#history\"" + (spanDays == days ? " aria-current=\"page\"" : "") + ">Last " +
                  (spanDays == 1 ? QByteArray("24 hours") : QByteArray::number(spanDays) + " days") +
                  "</a>";
+        if (spanDays == days)
+            name = spanName;
+    }
 
     // In words, for whoever does not see the chart.
     QString summary =
@@ -96,7 +101,6 @@ QByteArray StationPage::historySection(const HistoryModel& history, const QDateT
         }
         extremes += "</tr>\n";
     }
-    const QByteArray name = days == 1 ? "24h" : QByteArray::number(days) + 'd';
     return "<section id=\"history-part\" aria-labelledby=\"history\"><h2 id=\"history\">"
            "History</h2>\n"
            "<nav aria-label=\"Span\">" +
@@ -154,7 +158,9 @@ QByteArray StationPage::page(const QJsonObject& state, const QByteArray& history
            "<div><dt>Temperature, °C</dt><dd id=\"temperature\">" +
            number(reading["temperature"], 1) +
            "</dd></div><div><dt>Humidity, %</dt><dd id=\"humidity\">" +
-           number(reading["humidity"], 0) + "</dd></div></dl><p>Read " +
+           number(reading["humidity"], 0) +
+           "</dd></div><div><dt>Dew point, °C</dt><dd id=\"dew-point\">" +
+           number(reading["dewPoint"], 1) + "</dd></div></dl><p>Read " +
            time("reading-time", reading["time"]) +
            "</p></section>\n"
            "<section aria-labelledby=\"block\"><h2 id=\"block\">Last block</h2>"
@@ -162,6 +168,8 @@ QByteArray StationPage::page(const QJsonObject& state, const QByteArray& history
            "</th><th scope=\"col\">Highest</th></tr></thead><tbody>\n" +
            rows + "</tbody></table><p><span id=\"block-count\">" + number(block["count"], 0) +
            "</span> readings, averaged " + time("block-time", block["time"]) +
+           "; dew point of the averages <span id=\"block-dew-point\">" +
+           number(block["dewPoint"], 1) + "</span> °C" +
            "</p></section>\n"
            "<section aria-labelledby=\"report-heading\"><h2 id=\"report-heading\">Report</h2>"
            "<pre id=\"report\">" +

@@ -1,5 +1,6 @@
 #include "StationSite.h"
 
+#include "ClimatePages.h"
 #include "HistorySvg.h"
 #include "StationPage.h"
 #include "station/Station.h"
@@ -156,12 +157,15 @@ WebServer::Reply StationSite::answer(const WebServer::Request& request) const
     if (path.contains("..") || lower.contains("%00") || lower.contains("%2f") ||
         lower.contains("%5c") || lower.contains("%2e") || path.contains('\\'))
         return text(400, "Bad path.\n");
+    if (std::optional<WebServer::Reply> climate =
+            ClimatePages::answer(request, m_station.history(), m_clock.now()))
+        return *climate;
 
     const QByteArray span = request.argument("span");
     const int days = spanDays(span.isEmpty() ? QByteArray("24h") : span);
     const bool historic = path == "/" || path == "/history.svg" || path == "/api/history";
     if (historic && days == 0)
-        return text(400, "The span is 24h, 7d or 31d.\n");
+        return text(400, "The span is 24h, 7d, 31d or 1y.\n");
     const QLocale locale = localeFor(request.header("Accept-Language"));
 
     WebServer::Reply reply;
@@ -174,7 +178,7 @@ WebServer::Reply StationSite::answer(const WebServer::Request& request) const
                  [&] {
                      return StationPage::historySection(m_station.history(), m_clock.now(),
                                                         locale, days);
-                 }),
+                 }) + ClimatePages::section(m_station.history(), m_clock.now(), locale),
             locale);
     } else if (path == "/history.svg") {
         const QDateTime now = m_clock.now();
@@ -256,5 +260,7 @@ int StationSite::spanDays(const QByteArray& asked)
         return 7;
     if (asked == "31d")
         return 31;
+    if (asked == "1y")
+        return 365;
     return 0;
 }

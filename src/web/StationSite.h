@@ -22,7 +22,7 @@ class Station;
 // of an archive month.
 //
 // Paths: / (the page, its style.css and page.js, history.svg), /events, /wxnow.txt, /archive/
-// and its kora-YYYY-MM.csv files, /api/now, /api/history.
+// and its kora-YYYY-MM.csv files, /api/now, /api/history, and the climate's (ClimatePages).
 class StationSite : public QObject {
     Q_OBJECT
 public:
@@ -47,7 +47,7 @@ public:
     static QLocale localeFor(const QByteArray& acceptLanguage);
 
 private:
-    // The days of a span asked for as 24h, 7d or 31d; 0 for none of them.
+    // The days of a span asked for as 24h, 7d, 31d or 1y; 0 for none of them.
     static int spanDays(const QByteArray& asked);
     QByteArray made(const char* kind, int days, const QLocale& locale,
                     const std::function<QByteArray()>& make) const;

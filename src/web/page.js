@@ -26,6 +26,7 @@
     const reading = now.reading || {};
     set("temperature", number(reading.temperature, 1));
     set("humidity", number(reading.humidity, 0));
+    set("dew-point", number(reading.dewPoint, 1));
     time("reading-time", reading.time);
     const block = now.block || {};
     for (const quantity of ["temperature", "humidity"]) {
@@ -34,6 +35,7 @@
         set(quantity + "-" + which, number(values[which], 1));
     }
     set("block-count", number(block.count, 0));
+    set("block-dew-point", number(block.dewPoint, 1));
     time("block-time", block.time);
     set("status", now.status || "");
     set("report", (now.report || []).join("\n"));
@@ -43,9 +45,11 @@
     if (lastDrawn !== undefined && drawn !== lastDrawn) {
       fetch(location.pathname + location.search).then(r => r.text()).then(function (text) {
         const fresh = new DOMParser().parseFromString(text, "text/html");
-        const section = fresh.getElementById("history-part");
-        const shown = document.getElementById("history-part");
-        if (section && shown) shown.replaceWith(document.adoptNode(section));
+        for (const id of ["history-part", "climate-part"]) {
+          const section = fresh.getElementById(id);
+          const shown = document.getElementById(id);
+          if (section && shown) shown.replaceWith(document.adoptNode(section));
+        }
       });
     }
     lastDrawn = drawn;
