@@ -223,11 +223,11 @@ QByteArray ClimateSummary::text(const Table& table)
         "days from 18.3 deg C. Cover: the share of the time with readings archived. Lost:\n"
         "hours the port was lost or KORA did not run. Silent: hours the sensor was silent.\n\n");
     const QString when = monthly ? QStringLiteral(" TIME") : QStringLiteral("  DAY");
-    text += QStringLiteral("                                        DEGREE DAYS\n");
+    text += QString(40, u' ') + QStringLiteral("DEGREE DAYS\n");
     text += (monthly ? QStringLiteral("DAY  ") : QStringLiteral("MONTH")) +
             QStringLiteral("  MEAN   HIGH") + when + QStringLiteral("    LOW") + when +
             QStringLiteral("   HEAT   COOL   HUM  DEWPT  COVER  LOST SILENT\n");
-    const QString rule = QString(82, u'-') + u'\n';
+    const QString rule = QString(84, u'-') + u'\n';
     text += rule;
     for (const Line& line : table.lines)
         text += row(monthly ? QString::number(line.date.day()).rightJustified(3)
