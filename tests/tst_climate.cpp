@@ -1,4 +1,6 @@
+#include "app/CommandLine.h"
 #include "measurement/DewPoint.h"
+#include "station/ClimateFiles.h"
 #include "station/ClimateSummary.h"
 #include "station/HistoryModel.h"
 #include "station/StationJson.h"
@@ -25,6 +27,7 @@ private slots:
     void summariesMatchTheirFiles_data();
     void summariesMatchTheirFiles();
     void recordsAndTheYear();
+    void keptBesideTheArchiveAndPrinted();
 
 private:
     QTemporaryDir m_folder;
@@ -204,6 +207,48 @@ void TestClimate::recordsAndTheYear()
                                                QDateTime::fromMSecsSinceEpoch(interval.from, m_zone)
                                                    .toString(QStringLiteral("MM-dd HH:mm")));
     QCOMPARE(outages.join(", "), "lost 01-20 08:00, silent 01-25 20:00, off 02-14 10:00, lost 02-20 22:00");
+}
+
+// The service writes a month's summary once it has ended, and not again; korad prints one.
+void TestClimate::keptBesideTheArchiveAndPrinted()
+{
+    const QString february = m_folder.filePath(ClimateFiles::fileName(2026, 2));
+    const auto golden = [](const char* name) {
+        QFile file(QFINDTESTDATA(QStringLiteral("climate/") + QLatin1String(name)));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("none");
+    };
+    QCOMPARE(ClimateFiles::writeEnded(m_folder.path(), m_history, m_now), QString());
+    const auto contents = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QCOMPARE(contents(february), golden("2026-02.txt"));
+    QVERIFY(contents(m_folder.filePath(ClimateFiles::fileName(2026))).startsWith(
+        "CLIMATE SUMMARY FOR 2026\n"));
+    {
+        QFile file(february);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("kept\n");
+    }
+    QCOMPARE(ClimateFiles::writeEnded(m_folder.path(), m_history, m_now), QString());
+    QCOMPARE(contents(february), QByteArray("kept\n"));
+    // Written before the month was over, it is written again.
+    {
+        QFile file(february);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime(QDate(2026, 2, 28), QTime(23, 0), m_zone),
+                                 QFileDevice::FileModificationTime));
+    }
+    QCOMPARE(ClimateFiles::writeEnded(m_folder.path(), m_history, m_now), QString());
+    QCOMPARE(contents(february), golden("2026-02.txt"));
+
+    const CommandLine line = CommandLine::parse(
+        {"korad", "--archive-dir", m_folder.path(), "--climate", "2026-01"},
+        CommandLine::Face::Service);
+    QCOMPARE(line.outcome, CommandLine::Outcome::Climate);
+    QByteArray printed;
+    QVERIFY(line.climateSummary(printed));
+    QCOMPARE(printed, golden("2026-01.txt"));
 }
 
 QTEST_GUILESS_MAIN(TestClimate)

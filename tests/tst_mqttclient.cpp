@@ -215,7 +215,7 @@ private slots:
 
         const auto configs = MqttPublisher::discoveryMessages(on, false);
         const auto removals = MqttPublisher::discoveryMessages(off, true);
-        QCOMPARE(configs.size(), 7);
+        QCOMPARE(configs.size(), 8);
         QCOMPARE(removals.size(), configs.size());
         QSet<QString> uniqueIds;
         for (int i = 0; i < configs.size(); ++i) {

@@ -53,7 +53,7 @@ private slots:
     void answers_data()
     {
         QTest::addColumn<QByteArray>("path");
-        QTest::addColumn<QByteArray>("query"); // span=...
+        QTest::addColumn<QByteArray>("query"); // NAME=VALUE, or the span's VALUE alone
         QTest::addColumn<QByteArray>("language");
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("type"); // its start
@@ -115,6 +115,36 @@ private slots:
         QTest::newRow("the week's history") << QByteArray("/api/history") << QByteArray("7d")
                                             << QByteArray() << 200 << json
                                             << QByteArray("\"high\":30");
+        QTest::newRow("the year's history") << QByteArray("/api/history") << QByteArray("1y")
+                                            << QByteArray() << 200 << json
+                                            << QByteArray("\"low\":27}");
+        // Two days apart: a dot each.
+        QTest::newRow("the year's chart") << QByteArray("/history.svg") << QByteArray("1y")
+                                          << QByteArray() << 200 << QByteArray("image/svg+xml")
+                                          << QByteArray("<circle cx=");
+        QTest::newRow("the page's records and summaries")
+            << QByteArray("/") << QByteArray("1y") << QByteArray() << 200 << html
+            << QByteArray("id=\"records\"><thead><tr><td></td><th scope=\"col\">Highest "
+                          "temperature</th><th scope=\"col\">Lowest temperature</th><th "
+                          "scope=\"col\">Highest humidity</th><th scope=\"col\">Lowest "
+                          "humidity</th></tr></thead><tbody>\n<tr><th scope=\"row\">All time</th><td>30.0 °C on ");
+        QTest::newRow("the dew point") << QByteArray("/api/now") << QByteArray() << QByteArray()
+                                       << 200 << json << QByteArray("\"dewPoint\":10,");
+        QTest::newRow("the records")
+            << QByteArray("/api/records") << QByteArray() << QByteArray() << 200 << json
+            << QByteArray("\"temperatureHigh\":{\"time\":\"2026-12-03T12:00:00+01:00\",\"value\":30}");
+        QTest::newRow("a month's summary")
+            << QByteArray("/climate/2026-12.txt") << QByteArray() << QByteArray() << 200
+            << QByteArray("text/plain") << QByteArray("\n  3    28.0   30.0 12:00   27.0 12:00");
+        QTest::newRow("a year's summary as JSON")
+            << QByteArray("/api/climate") << QByteArray("year=2026") << QByteArray() << 200 << json
+            << QByteArray("\"month\":\"2026-12\",\"readings\":1200");
+        QTest::newRow("a month that is none")
+            << QByteArray("/climate/2026-13.txt") << QByteArray() << QByteArray() << 404
+            << QByteArray("text/plain") << QByteArray("A summary is");
+        QTest::newRow("a summary asked for without its period")
+            << QByteArray("/api/climate") << QByteArray("month=26-12") << QByteArray() << 400
+            << QByteArray("text/plain") << QByteArray("Ask for");
         QTest::newRow("a span it does not have")
             << QByteArray("/api/history") << QByteArray("2w") << QByteArray() << 400
             << QByteArray("text/plain") << QByteArray("The span is");
@@ -169,13 +199,16 @@ private slots:
     {
         QFETCH(QByteArray, path);
         QFETCH(QByteArray, query);
+
         QFETCH(QByteArray, language);
         QFETCH(int, status);
         QFETCH(QByteArray, type);
         QFETCH(QByteArray, inBody);
         HttpRequest request;
         request.path = path;
-        if (!query.isEmpty())
+        if (query.contains('='))
+            request.query.append({query.split('=').first(), query.split('=').last()});
+        else if (!query.isEmpty())
             request.query.append({"span", query});
         if (!language.isEmpty())
             request.headers.append({"Accept-Language", language});

@@ -73,6 +73,11 @@ struct Options {
         QStringLiteral("Keeps the archive of reports in <folder> instead of the user's data "
                        "folder."),
         QStringLiteral("folder")};
+    QCommandLineOption climate{
+        QStringLiteral("climate"),
+        QStringLiteral("Prints the climate summary of the month <period> (YYYY-MM) or of the year "
+                       "(YYYY) from the archive, and exits."),
+        QStringLiteral("period")};
     QCommandLineOption verbose{QStringLiteral("verbose"),
                                QStringLiteral("Without a window, also logs every reading.")};
     QCommandLineOption mqtt{
@@ -95,7 +100,7 @@ struct Options {
         parser.setApplicationDescription(QStringLiteral(
             "Monitors a serial weather sensor and writes, every 300 readings, the APRS\n"
             "weather report wxnow.txt."));
-        parser.addOptions({help, version, reportDir, archiveDir, verbose});
+        parser.addOptions({help, version, reportDir, archiveDir, climate, verbose});
 #ifdef KORA_HAVE_MQTT
         parser.addOptions({mqtt, mqttPasswordFile});
 #endif
@@ -224,6 +229,16 @@ CommandLine CommandLine::parse(const QStringList& arguments, Face face)
         return error(problem);
     if (const QString problem = readNetwork(parser, options, line); !problem.isEmpty())
         return error(problem);
+    if (parser.isSet(options.climate)) {
+        static const QRegularExpression period(
+            QStringLiteral("^(19[7-9]\\d|[2-9]\\d{3})(-(0[1-9]|1[0-2]))?$"));
+        line.climatePeriod = parser.value(options.climate);
+        if (!period.match(line.climatePeriod).hasMatch())
+            return error(QStringLiteral("--climate: %1 is no month such as 2026-11 nor a year "
+                                        "such as 2026.")
+                             .arg(line.climatePeriod));
+        line.outcome = Outcome::Climate;
+    }
     if (line.headless && !qtOptions.isEmpty())
         return error(QStringLiteral("The option '%1' is for the window; there is none %2.")
                          .arg(qtOptions.first(), face == Face::Window

@@ -5,7 +5,7 @@
 
 // What the user asked for on the command line.
 struct CommandLine {
-    enum class Outcome { Run, Help, Version, Error };
+    enum class Outcome { Run, Help, Version, Error, Climate };
     // The program read for: kora, whose window --headless turns off, or the service's korad,
     // which never has one.
     enum class Face { Window, Service };
@@ -17,6 +17,8 @@ struct CommandLine {
     QString reportFolder;
     // The folder of the archive of reports: the user's data folder unless chosen.
     QString archiveFolder;
+    // The month (YYYY-MM) or year (YYYY) whose climate summary to print, for Climate.
+    QString climatePeriod;
     // The MQTT broker's address in place of the settings' one, and the file of its password.
     QString mqttUrl;
     QString mqttPasswordFile;
@@ -36,8 +38,11 @@ struct CommandLine {
     // folder named outside the ANSI code page).
     static QStringList programStart(int argc, char* argv[]);
     static CommandLine parse(const QStringList& arguments, Face face = Face::Window);
-    // The exit status for what is not a run: 0 for help and version, 2 for a bad command line.
+    // The exit status for what is not a run: 0 for help, version and a summary, 2 for a bad
+    // command line, 1 for a summary of an archive that is not there.
     int print() const;
+    // The climate summary asked for, from the archive; false with why where there is none.
+    bool climateSummary(QByteArray& summary) const;
     // The same in a message box, for a windowed program started without a console. (With the
     // window's library.)
     int showInBox() const;

@@ -52,6 +52,12 @@ int CommandLine::print() const
                      QFileInfo(program).completeBaseName().toLocal8Bit().constData(),
                      text.toLocal8Bit().constData(), usage.toLocal8Bit().constData());
         return 2;
+    case Outcome::Climate: {
+        QByteArray summary;
+        const bool made = climateSummary(summary);
+        std::fputs(summary.constData(), made ? stdout : stderr);
+        return made ? 0 : 1;
+    }
     case Outcome::Run:
         break;
     }

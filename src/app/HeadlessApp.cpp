@@ -5,6 +5,7 @@
 #include "common/UnhandledError.h"
 #include "serial/LineSetup.h"
 #include "settings/SettingsKeys.h"
+#include "station/ClimateFiles.h"
 #include "station/Log.h"
 
 #include <QCoreApplication>
@@ -56,6 +57,15 @@ HeadlessApp::HeadlessApp(const CommandLine& line)
         m_messages.error(error);
         m_station.end();
         QCoreApplication::exit(1);
+    });
+    // The summary of a month that has ended, once its last day is in; the archive is read
+    // for it from the first block on.
+    QObject::connect(&m_station, &Station::blockDone, [this] {
+        const QString problem = ClimateFiles::writeEnded(m_station.archiveFolder(),
+                                                         m_station.history(), m_clock.now());
+        if (!problem.isEmpty() && problem != m_climateProblem)
+            Log::line(problem);
+        m_climateProblem = problem;
     });
     m_stopSignals = std::make_unique<StopSignals>([this] {
         m_station.end();

@@ -66,6 +66,8 @@ private:
 
     const CommandLine& m_line;
     int m_exitStatus = 0;
+    // What kept the last climate summary from being written, told once.
+    QString m_climateProblem;
     LogView m_view;
     LogMessages m_messages;
     Station m_station;

@@ -197,6 +197,9 @@ QList<QPair<QString, QByteArray>> MqttPublisher::discoveryMessages(const MqttSet
          "{{ value_json.temperature }}", 1},
         {"sensor", "humidity", "Humidity", "humidity", "%", "reading", "{{ value_json.humidity }}",
          0},
+        // Null where the air is dry: rendered "None", which Home Assistant takes for unknown.
+        {"sensor", "dew_point", "Dew point", "temperature", "°C", "reading",
+         "{{ value_json.dewPoint }}", 1},
         {"sensor", "temperature_low", "Temperature low", "temperature", "°C", "report",
          "{{ value_json.temperature.low }}", 1},
         {"sensor", "temperature_high", "Temperature high", "temperature", "°C", "report",
