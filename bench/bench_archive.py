@@ -3,6 +3,10 @@
 never read:
 
     bench_archive.py PROGRAM [STALLED_SECONDS]
+    bench_archive.py PROGRAM --year
+
+With --year, the archive is a year of blocks at a real sensor's pace (one every 5 minutes, about
+105,000 rows) instead, and only the reading and the climate's answers are measured.
 
 PROGRAM is korad (or kora, run with --headless). Its archive is made first: a block every 6 s
 for 31 days (446,400 rows, about 35 MB). Then, while a pseudo-terminal sends 55 sensor lines a
@@ -57,10 +61,10 @@ def get(port, path):
     return time.monotonic() - started, body, len(body)
 
 
-def make_archive(folder):
+def make_archive(folder, days, spacing):
     os.makedirs(folder)
     now = datetime.datetime.now().astimezone()
-    at = now - datetime.timedelta(days=31)
+    at = now - datetime.timedelta(days=days)
     files = {}
     rows = 0
     while at < now - datetime.timedelta(seconds=60):
@@ -74,7 +78,7 @@ def make_archive(folder):
         t = 15.0 + 10.0 * ((rows % 14400) / 14400.0)
         files[name].write("%s,%.1f,%.1f,%.1f,45.0,40.0,50.0,300,,\n" % (stamp, t, t - 0.5, t + 0.5))
         rows += 1
-        at += datetime.timedelta(seconds=BLOCK_SECONDS)
+        at += datetime.timedelta(seconds=spacing)
     for file in files.values():
         file.close()
     return rows
@@ -85,13 +89,15 @@ def main():
         print(__doc__)
         return 2
     program = sys.argv[1:2] + (["--headless"] if os.path.basename(sys.argv[1]) == "kora" else [])
-    stalled_seconds = int(sys.argv[2]) if len(sys.argv) > 2 else 300
+    year = sys.argv[2:3] == ["--year"]
+    stalled_seconds = int(sys.argv[2]) if len(sys.argv) > 2 and not year else 300
+    days, spacing = (365, 300) if year else (31, BLOCK_SECONDS)
     work = tempfile.mkdtemp(prefix="kora-bench-archive-")
-    rows = make_archive(os.path.join(work, "archive"))
+    rows = make_archive(os.path.join(work, "archive"), days, spacing)
     size = sum(os.path.getsize(os.path.join(work, "archive", name))
                for name in os.listdir(os.path.join(work, "archive")))
-    print("archive.rows %d (%.1f MB, a block every %d s for 31 days)" % (rows, size / 1e6,
-                                                                        BLOCK_SECONDS))
+    print("archive.rows %d (%.1f MB, a block every %d s for %d days)" % (rows, size / 1e6,
+                                                                        spacing, days))
     master, slave = os.openpty()
     os.makedirs(os.path.join(work, "config/KORA"))
     with open(os.path.join(work, "config/KORA/KORA.conf"), "w") as settings:
@@ -126,7 +132,7 @@ def main():
         # The first look at the history starts the reading; /api/now meanwhile tells the pauses.
         waits = []
         started = time.monotonic()
-        first = get(port, "/?span=31d")[0]
+        first = get(port, "/?span=%s" % ("1y" if year else "31d"))[0]
         loaded = None
         while time.monotonic() - started < 120:
             waits.append(get(port, "/api/now")[0])
@@ -135,10 +141,24 @@ def main():
                 break
             time.sleep(0.02)
         print("history.first_page_ms %.0f (the request that starts the reading)" % (first * 1000))
-        print("history.load_seconds %.1f (all 31 days read, while the sensor's lines are read)"
-              % (loaded or -1))
+        print("history.load_seconds %.1f (all %d days read, while the sensor's lines are read)"
+              % (loaded or -1, days))
         print("history.longest_pause_ms %.0f (the slowest /api/now while the archive was read; "
               "target <= 50)" % (max(waits) * 1000))
+        this_year = datetime.date.today().year
+        for path in ("/climate/%d.txt" % this_year, "/api/climate?year=%d" % this_year,
+                     "/api/records", "/?span=1y", "/history.svg?span=1y"):
+            times = []
+            for _ in range(5):
+                took, _, length = get(port, path + ("&" if "?" in path else "?") +
+                                      "new=%d" % len(times))
+                times.append(took)
+            print("climate.request_ms %-24s %.1f ms, at most %.1f ms, %d bytes (target <= 50 ms)"
+                  % (path, statistics.median(times) * 1000, max(times) * 1000, length))
+        if year:
+            print("history.rss_mb %.1f (the archive read; target <= 80)"
+                  % (rss_kb(station.pid) / 1024))
+            return 0
         for path in ("/?span=31d", "/history.svg?span=31d", "/api/history?span=31d"):
             times = []
             # Made anew for each new block (one every 6 s here), from memory.

@@ -47,14 +47,41 @@ QStringList ChartAxes::axisLabels(const Axis& axis, const QLocale& locale)
 
 QString ChartAxes::timeLabelSample(qint64 span, const QLocale& locale)
 {
+    if (span > MonthsBeyond)
+        return locale.toString(QDate(2026, 12, 28), QStringLiteral("MMM yyyy"));
     return span <= 2 * DayMs ? locale.toString(QTime(23, 59), QLocale::ShortFormat)
                              : locale.toString(QDate(2026, 12, 28), QStringLiteral("ddd d.M."));
+}
+
+// The first of every month, or of every second, third or sixth, as many as fit.
+std::vector<ChartAxes::TimeTick> ChartAxes::monthTicks(qint64 from, qint64 to, int fitting,
+                                                       const QLocale& locale)
+{
+    const qint64 months = (to - from) / (30 * DayMs) + 1;
+    int every = 1;
+    for (const int step : {1, 2, 3, 6, 12}) {
+        every = step;
+        if (months / step <= fitting)
+            break;
+    }
+    std::vector<TimeTick> ticks;
+    const QDate start = QDateTime::fromMSecsSinceEpoch(from).date();
+    for (QDate month(start.year(), start.month(), 1);; month = month.addMonths(1)) {
+        const qint64 at = QDateTime(month, QTime(0, 0)).toMSecsSinceEpoch();
+        if (at > to)
+            break;
+        if (at >= from && (month.month() - 1) % every == 0)
+            ticks.push_back({at, locale.toString(month, QStringLiteral("MMM yyyy")), {}});
+    }
+    return ticks;
 }
 
 std::vector<ChartAxes::TimeTick> ChartAxes::timeTicks(qint64 from, qint64 to, int fitting,
                                                             const QLocale& locale)
 {
     const qint64 span = to - from;
+    if (span > MonthsBeyond)
+        return monthTicks(from, to, fitting, locale);
     // Hours for a day, days for longer.
     const bool hours = span <= 2 * DayMs;
     qint64 step = hours ? 60 * MinuteMs : DayMs;

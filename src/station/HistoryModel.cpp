@@ -1,5 +1,7 @@
 #include "HistoryModel.h"
 
+#include "measurement/DewPoint.h"
+
 #include <QTimeZone>
 
 #include <algorithm>
@@ -224,10 +226,12 @@ QString HistoryModel::describe(const ArchiveRow& row, const QLocale& locale)
 {
     const BlockSummary& b = row.block;
     const auto decimal = [&locale](double value) { return locale.toString(value, 'f', 1); };
-    return QStringLiteral("%1: %2 °C (%3 to %4), %5 % (%6 to %7)")
+    const std::optional<double> dewPoint = DewPoint::of(b.temperatureAverage, b.humidityAverage);
+    return QStringLiteral("%1: %2 °C (%3 to %4), %5 % (%6 to %7), dew point %8")
         .arg(locale.toString(row.at.toLocalTime(), QLocale::ShortFormat),
              decimal(b.temperatureAverage), decimal(b.temperatureLow), decimal(b.temperatureHigh),
-             decimal(b.humidityAverage), decimal(b.humidityLow), decimal(b.humidityHigh));
+             decimal(b.humidityAverage), decimal(b.humidityLow), decimal(b.humidityHigh),
+             dewPoint ? decimal(*dewPoint) + QStringLiteral(" °C") : QStringLiteral("none"));
 }
 
 QString HistoryModel::describe(const Interval& interval, const QLocale& locale)

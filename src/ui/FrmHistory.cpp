@@ -20,7 +20,7 @@
 namespace {
 const char* const Columns[] = {"Lowest temperature", "Highest temperature", "Lowest humidity",
                                "Highest humidity"};
-const char* const Days[] = {"Today", "Yesterday"};
+const char* const Days[] = {"Today", "Yesterday", "All time", "This year", "This month"};
 
 int storedNumber(SettingsStore& settings, const QString& key, int fallback, int low, int high)
 {
@@ -41,7 +41,7 @@ FrmHistory::FrmHistory(History history, SettingsStore& settings, const Clock& cl
     m_span = new QComboBox(this);
     m_span->setObjectName(QStringLiteral("cboSpan"));
     m_span->addItems({QStringLiteral("Last 24 hours"), QStringLiteral("Last 7 days"),
-                      QStringLiteral("Last 31 days")});
+                      QStringLiteral("Last 31 days"), QStringLiteral("Last 365 days")});
     auto* spanLabel = new QLabel(QStringLiteral("&Show:"), this);
     spanLabel->setBuddy(m_span);
     m_chart = new HistoryChart(this);
@@ -60,7 +60,7 @@ FrmHistory::FrmHistory(History history, SettingsStore& settings, const Clock& cl
         heading->setStyleSheet(QStringLiteral("font-weight: bold"));
         extremes->addWidget(heading, 0, column + 1);
     }
-    for (int day = 0; day < 2; ++day) {
+    for (int day = 0; day < 5; ++day) {
         extremes->addWidget(new QLabel(QLatin1String(Days[day]), this), day + 1, 0);
         for (int column = 0; column < 4; ++column) {
             QLabel*& cell = m_extremes[day][column];
@@ -79,7 +79,7 @@ FrmHistory::FrmHistory(History history, SettingsStore& settings, const Clock& cl
         if (!text.isEmpty())
             m_pointed->setText(text);
     });
-    m_span->setCurrentIndex(storedNumber(m_settings, SettingsKeys::HistorySpan, 0, 0, 2));
+    m_span->setCurrentIndex(storedNumber(m_settings, SettingsKeys::HistorySpan, 0, 0, 3));
     connect(m_span, &QComboBox::currentIndexChanged, this, &FrmHistory::reload);
     m_refresh = new QTimer(this);
     m_refresh->setObjectName(QStringLiteral("tmrRefresh"));
@@ -152,5 +152,26 @@ void FrmHistory::showExtremes(const QDateTime& now)
                                locale.toString(row->at.toLocalTime().time(), QLocale::ShortFormat))
                     : QStringLiteral("–"));
         }
+    }
+    // The records, with the day they were set.
+    const ClimateDays& climate = m_history().climate();
+    const ClimateDays::Records records[] = {
+        climate.records(QDate(1, 1, 1), QDate(9999, 12, 31)),
+        climate.records(QDate(today.year(), 1, 1), QDate(today.year(), 12, 31)),
+        climate.records(QDate(today.year(), today.month(), 1),
+                        today.addDays(today.daysInMonth() - today.day()))};
+    for (int period = 0; period < 3; ++period) {
+        const ClimateDays::Extreme* found[] = {
+            &records[period].temperatureLow, &records[period].temperatureHigh,
+            &records[period].humidityLow, &records[period].humidityHigh};
+        for (int column = 0; column < 4; ++column)
+            m_extremes[period + 2][column]->setText(
+                found[column]->found
+                    ? QStringLiteral("%1 %2 on %3")
+                          .arg(locale.toString(found[column]->value, 'f', 1),
+                               QString::fromUtf8(column < 2 ? "°C" : "%"),
+                               locale.toString(found[column]->time().toLocalTime(),
+                                               QLocale::ShortFormat))
+                    : QStringLiteral("–"));
     }
 }

@@ -21,7 +21,7 @@ class SettingsStore;
 class FrmHistory : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int SpanDays[] = {1, 7, 31};
+    static constexpr int SpanDays[] = {1, 7, 31, 365};
     static constexpr int RefreshMs = 60 * 1000;
 
     // The history is asked for at each drawing: the station's, kept as it archives.
@@ -52,5 +52,6 @@ private:
     QComboBox* m_span = nullptr;
     HistoryChart* m_chart = nullptr;
     QLabel* m_pointed = nullptr;
-    QLabel* m_extremes[2][4] = {};
+    // Today's and yesterday's, then the records of all time, this year and this month.
+    QLabel* m_extremes[5][4] = {};
 };
