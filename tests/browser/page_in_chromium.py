@@ -4,8 +4,9 @@
     page_in_chromium.py PROGRAM [--screenshots FOLDER [--archive FOLDER]]
 
 PROGRAM (korad, or kora with --headless) reads a pseudo-terminal that this script writes sensor
-lines to. Checked: the page shows the reading sent, shows the next one without a reload, draws a
-loss of the port in its chart, and gives German decimal commas to a German browser. With
+lines to. Checked: the page shows the reading sent and its dew point, shows the next one without a
+reload, draws a loss of the port in its chart, shows a block among the records, switches to a
+year's span, and gives German decimal commas to a German browser, on a phone's width too. With
 --screenshots, pictures at phone and desktop width go into FOLDER; with --archive, the station
 starts with the archive files of that folder, for a history to show. Exits 77 where Chromium, its
 driver or Selenium is missing.
@@ -137,6 +138,7 @@ def main():
                  lambda: text_of(driver, "temperature") == "23.0")
         if not driver.execute_script("return window.notReloaded === true;"):
             fail("the page was reloaded to show the next reading")
+        wait_for("the dew point of 23.0 °C and 41 %", lambda: text_of(driver, "dew-point") == "9.0")
 
         # A block for the chart, then the port is lost: the chart is drawn again with the loss.
         send(b"1=23.0deg2=41\r\n", 300)
@@ -156,13 +158,21 @@ def main():
         if not seed:
             wait_for("today's lowest drawn again",
                      lambda: text_of(driver, "extremes").count("21.5 °C at") == 1)
+        # The block is a record of its own: the records are drawn again with it.
+        wait_for("the block among the records",
+                 lambda: "23.0 °C on" in text_of(driver, "records"))
+        driver.find_element(By.LINK_TEXT, "Last 365 days").click()
+        wait_for("the year's chart", lambda: "span=1y" in
+                 driver.find_element(By.ID, "chart").get_attribute("src"))
         if shots:
             driver.save_screenshot(os.path.join(shots, "page-desktop.png"))
 
         german = browser("de-DE", 390, 1100)
         drivers.append(german)
-        german.get(url)
+        german.get(url + "?span=1y")
         wait_for("German decimal commas", lambda: text_of(german, "temperature") == "23,0")
+        if "23,0 °C" not in text_of(german, "records"):
+            fail("the records in German read %r" % text_of(german, "records"))
         average = text_of(german, "temperature-average")
         if average != "23,0":
             fail("the block's average in German is %r" % average)
