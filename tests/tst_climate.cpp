@@ -60,19 +60,23 @@ void TestClimate::initTestCase()
         const double h = 50 + date.dayOfYear() % 35;
         QByteArray& file = months[date.month() - 1];
         const auto event = [&](int minutes, const char* word) {
-            file += QDateTime(date, QTime(0, 0), m_zone).addSecs(minutes * 60).toString(Qt::ISODate)
-                        .toLatin1() + ",,,,,,,," + word + ",\n";
+            file += QDateTime(date, QTime(0, 0), m_zone)
+                        .addSecs(minutes * 60)
+                        .toString(Qt::ISODate)
+                        .toLatin1() +
+                    ",,,,,,,," + word + ",\n";
         };
         for (int slot = 0; slot < 48; ++slot) {
             const int minutes = slot * 30;
             const QDateTime at = QDateTime(date, QTime(0, 0), m_zone).addSecs(minutes * 60);
             if (at >= m_now)
                 break;
-            const bool lost = (date == QDate(2026, 1, 20) && minutes > 8 * 60 && minutes < 14 * 60) ||
-                              (date == QDate(2026, 1, 25) && minutes > 20 * 60 && minutes < 22 * 60) ||
-                              (date == QDate(2026, 2, 14) && minutes > 10 * 60 && minutes < 12 * 60) ||
-                              (date == QDate(2026, 2, 20) && minutes > 22 * 60) ||
-                              (date == QDate(2026, 2, 21) && minutes < 3 * 60);
+            const bool lost =
+                (date == QDate(2026, 1, 20) && minutes > 8 * 60 && minutes < 14 * 60) ||
+                (date == QDate(2026, 1, 25) && minutes > 20 * 60 && minutes < 22 * 60) ||
+                (date == QDate(2026, 2, 14) && minutes > 10 * 60 && minutes < 12 * 60) ||
+                (date == QDate(2026, 2, 20) && minutes > 22 * 60) ||
+                (date == QDate(2026, 2, 21) && minutes < 3 * 60);
             if (date == QDate(2026, 1, 20) && minutes == 14 * 60)
                 event(minutes, "back");
             if (date == QDate(2026, 2, 14) && minutes == 12 * 60)
@@ -161,8 +165,9 @@ void TestClimate::summariesMatchTheirFiles()
     const ClimateSummary::Table table =
         month > 0 ? ClimateSummary::month(m_history.climate(), 2026, month, m_now)
                   : ClimateSummary::year(m_history.climate(), 2026, m_now);
-    const QByteArray made = json ? QJsonDocument(ClimateSummary::json(table)).toJson()
-                                 : ClimateSummary::text(table);
+    const QByteArray made =
+        json ? QJsonDocument(ClimateSummary::json(table)).toJson(QJsonDocument::Compact) + '\n'
+             : ClimateSummary::text(table);
     const QString path = QFINDTESTDATA("climate/" + file);
     if (qEnvironmentVariableIsSet("KORA_WRITE_GOLDEN")) {
         QFile golden(QFileInfo(QStringLiteral(__FILE__)).dir().filePath("climate/" + file));
@@ -206,7 +211,8 @@ void TestClimate::recordsAndTheYear()
         outages << QStringLiteral("%1 %2").arg(PortEvents::word(interval.event),
                                                QDateTime::fromMSecsSinceEpoch(interval.from, m_zone)
                                                    .toString(QStringLiteral("MM-dd HH:mm")));
-    QCOMPARE(outages.join(", "), "lost 01-20 08:00, silent 01-25 20:00, off 02-14 10:00, lost 02-20 22:00");
+    QCOMPARE(outages.join(", "),
+             "lost 01-20 08:00, silent 01-25 20:00, off 02-14 10:00, lost 02-20 22:00");
 }
 
 // The service writes a month's summary once it has ended, and not again; korad prints one.
@@ -223,8 +229,8 @@ void TestClimate::keptBesideTheArchiveAndPrinted()
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     };
     QCOMPARE(contents(february), golden("2026-02.txt"));
-    QVERIFY(contents(m_folder.filePath(ClimateFiles::fileName(2026))).startsWith(
-        "CLIMATE SUMMARY FOR 2026\n"));
+    QVERIFY(contents(m_folder.filePath(ClimateFiles::fileName(2026)))
+                .startsWith("CLIMATE SUMMARY FOR 2026\n"));
     {
         QFile file(february);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -242,9 +248,9 @@ void TestClimate::keptBesideTheArchiveAndPrinted()
     QCOMPARE(ClimateFiles::writeEnded(m_folder.path(), m_history, m_now), QString());
     QCOMPARE(contents(february), golden("2026-02.txt"));
 
-    const CommandLine line = CommandLine::parse(
-        {"korad", "--archive-dir", m_folder.path(), "--climate", "2026-01"},
-        CommandLine::Face::Service);
+    const CommandLine line =
+        CommandLine::parse({"korad", "--archive-dir", m_folder.path(), "--climate", "2026-01"},
+                           CommandLine::Face::Service);
     QCOMPARE(line.outcome, CommandLine::Outcome::Climate);
     QByteArray printed;
     QVERIFY(line.climateSummary(printed));

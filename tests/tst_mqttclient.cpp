@@ -165,16 +165,21 @@ private slots:
         QTest::addColumn<QString>("problem"); // its start
         QTest::addColumn<QString>("password");
         QTest::newRow("a wildcard in the discovery prefix")
-            << "homeassistant/#" << QByteArray() << "DiscoveryPrefix=homeassistant/# in [MQTT] holds"
+            << "homeassistant/#" << QByteArray()
+            << "DiscoveryPrefix=homeassistant/# in [MQTT] holds"
             << "";
         QTest::newRow("an empty level in the discovery prefix")
-            << "ha/" << QByteArray() << "DiscoveryPrefix=ha/ in [MQTT] has an empty level" << "";
-        QTest::newRow("spaces are the password's") << "homeassistant" << QByteArray(" s3cret \n")
-                                                    << "" << " s3cret ";
-        QTest::newRow("a Windows line end") << "homeassistant" << QByteArray("s3cret\r\nnext\n")
-                                            << "" << "s3cret";
+            << "ha/" << QByteArray() << "DiscoveryPrefix=ha/ in [MQTT] has an empty level"
+            << "";
+        QTest::newRow("spaces are the password's")
+            << "homeassistant" << QByteArray(" s3cret \n") << ""
+            << " s3cret ";
+        QTest::newRow("a Windows line end")
+            << "homeassistant" << QByteArray("s3cret\r\nnext\n") << ""
+            << "s3cret";
         QTest::newRow("an empty password file")
-            << "homeassistant" << QByteArray("\n") << "the password file" << "";
+            << "homeassistant" << QByteArray("\n") << "the password file"
+            << "";
     }
 
     void settingsRead()
@@ -360,7 +365,7 @@ private slots:
         const auto configs = broker.subscribe("homeassistant/sensor/+/temperature/config", 2);
         QTest::qWait(200);
         QVERIFY(QProcess::execute("mosquitto_pub", {"-p", QString::number(broker.port()), "-t",
-                                                   "homeassistant/status", "-m", "online"}) == 0);
+                                                    "homeassistant/status", "-m", "online"}) == 0);
         const QStringList republished = Broker::received(*configs);
         QVERIFY2(republished.size() == 2, qPrintable(republished.join('\n')));
         one.stop();

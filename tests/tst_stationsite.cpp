@@ -70,17 +70,16 @@ private slots:
             << QByteArray("lang=\"en\"");
         QTest::newRow("its style") << QByteArray("/style.css") << QByteArray() << QByteArray()
                                    << 200 << QByteArray("text/css") << QByteArray("color-scheme");
-        QTest::newRow("its script") << QByteArray("/page.js") << QByteArray() << QByteArray()
-                                    << 200 << QByteArray("text/javascript")
-                                    << QByteArray("EventSource");
-        QTest::newRow("the report") << QByteArray("/wxnow.txt") << QByteArray() << QByteArray()
-                                    << 200 << QByteArray("text/plain")
-                                    << QByteArray("h45b000000w\r\n");
+        QTest::newRow("its script") << QByteArray("/page.js") << QByteArray() << QByteArray() << 200
+                                    << QByteArray("text/javascript") << QByteArray("EventSource");
+        QTest::newRow("the report")
+            << QByteArray("/wxnow.txt") << QByteArray() << QByteArray() << 200
+            << QByteArray("text/plain") << QByteArray("h45b000000w\r\n");
         QTest::newRow("the state") << QByteArray("/api/now") << QByteArray() << QByteArray() << 200
                                    << json << QByteArray("\"temperature\":22.5");
-        QTest::newRow("the live state") << QByteArray("/events") << QByteArray() << QByteArray()
-                                        << 200 << QByteArray("text/event-stream")
-                                        << QByteArray("retry: 2000\n\nevent: now\ndata: {");
+        QTest::newRow("the live state")
+            << QByteArray("/events") << QByteArray() << QByteArray() << 200
+            << QByteArray("text/event-stream") << QByteArray("retry: 2000\n\nevent: now\ndata: {");
         QTest::newRow("the archive") << QByteArray("/archive/") << QByteArray() << QByteArray()
                                      << 200 << html << QByteArray("href=\"kora-2026-12.csv\"");
         QTest::newRow("a month") << QByteArray("/archive/kora-2026-12.csv") << QByteArray()
@@ -100,39 +99,41 @@ private slots:
         QTest::newRow("the day's history")
             << QByteArray("/") << QByteArray("31d") << QByteArray() << 200 << html
             << QByteArray("aria-current=\"page\">Last 31 days<");
-        QTest::newRow("its chart") << QByteArray("/history.svg") << QByteArray("7d")
-                                   << QByteArray() << 200 << QByteArray("image/svg+xml")
-                                   << QByteArray("<polyline points=");
-        QTest::newRow("the history") << QByteArray("/api/history") << QByteArray("24h")
-                                     << QByteArray() << 200 << json
-                                     << QByteArray("\"temperatureHigh\":{\"time\"");
+        QTest::newRow("its chart")
+            << QByteArray("/history.svg") << QByteArray("7d") << QByteArray() << 200
+            << QByteArray("image/svg+xml") << QByteArray("<polyline points=");
+        QTest::newRow("the history")
+            << QByteArray("/api/history") << QByteArray("24h") << QByteArray() << 200 << json
+            << QByteArray("\"temperatureHigh\":{\"time\"");
         QTest::newRow("a block's lowest and highest")
             << QByteArray("/api/history") << QByteArray("24h") << QByteArray() << 200 << json
             << QByteArray("\"temperature\":{\"average\":21.5,\"high\":23,\"low\":20}");
-        QTest::newRow("the day's highest") << QByteArray("/api/history") << QByteArray("24h")
-                                           << QByteArray() << 200 << json
-                                           << QByteArray("\"value\":25}");
-        QTest::newRow("the week's history") << QByteArray("/api/history") << QByteArray("7d")
-                                            << QByteArray() << 200 << json
-                                            << QByteArray("\"high\":30");
-        QTest::newRow("the year's history") << QByteArray("/api/history") << QByteArray("1y")
-                                            << QByteArray() << 200 << json
-                                            << QByteArray("\"low\":27}");
+        QTest::newRow("the day's highest")
+            << QByteArray("/api/history") << QByteArray("24h") << QByteArray() << 200 << json
+            << QByteArray("\"value\":25}");
+        QTest::newRow("the week's history")
+            << QByteArray("/api/history") << QByteArray("7d") << QByteArray() << 200 << json
+            << QByteArray("\"high\":30");
+        QTest::newRow("the year's history")
+            << QByteArray("/api/history") << QByteArray("1y") << QByteArray() << 200 << json
+            << QByteArray("\"low\":27}");
         // Two days apart: a dot each.
-        QTest::newRow("the year's chart") << QByteArray("/history.svg") << QByteArray("1y")
-                                          << QByteArray() << 200 << QByteArray("image/svg+xml")
-                                          << QByteArray("<circle cx=");
+        QTest::newRow("the year's chart")
+            << QByteArray("/history.svg") << QByteArray("1y") << QByteArray() << 200
+            << QByteArray("image/svg+xml") << QByteArray("<circle cx=");
         QTest::newRow("the page's records and summaries")
             << QByteArray("/") << QByteArray("1y") << QByteArray() << 200 << html
             << QByteArray("id=\"records\"><thead><tr><td></td><th scope=\"col\">Highest "
                           "temperature</th><th scope=\"col\">Lowest temperature</th><th "
                           "scope=\"col\">Highest humidity</th><th scope=\"col\">Lowest "
-                          "humidity</th></tr></thead><tbody>\n<tr><th scope=\"row\">All time</th><td>30.0 °C on ");
+                          "humidity</th></tr></thead><tbody>\n<tr><th scope=\"row\">All "
+                          "time</th><td>30.0 °C on ");
         QTest::newRow("the dew point") << QByteArray("/api/now") << QByteArray() << QByteArray()
                                        << 200 << json << QByteArray("\"dewPoint\":10,");
         QTest::newRow("the records")
             << QByteArray("/api/records") << QByteArray() << QByteArray() << 200 << json
-            << QByteArray("\"temperatureHigh\":{\"time\":\"2026-12-03T12:00:00+01:00\",\"value\":30}");
+            << QByteArray(
+                   "\"temperatureHigh\":{\"time\":\"2026-12-03T12:00:00+01:00\",\"value\":30}");
         QTest::newRow("a month's summary")
             << QByteArray("/climate/2026-12.txt") << QByteArray() << QByteArray() << 200
             << QByteArray("text/plain") << QByteArray("\n  3    28.0   30.0 12:00   27.0 12:00");
@@ -155,9 +156,9 @@ private slots:
                                        << 404 << QByteArray("text/plain") << QByteArray();
         // The path is never decoded: whatever is encoded or climbs is refused before any name.
         for (const char* path :
-             {"/archive/../archive/notes.txt", "/archive%2Fkora-2026-12.csv",
-              "/archive/%2e%2e/log", "/wxnow.txt%00.html", "/archive\\kora-2026-12.csv",
-              "/archive/kora-2026-12%2Ecsv", "/archive/%5c..%5cKORA.conf"})
+             {"/archive/../archive/notes.txt", "/archive%2Fkora-2026-12.csv", "/archive/%2e%2e/log",
+              "/wxnow.txt%00.html", "/archive\\kora-2026-12.csv", "/archive/kora-2026-12%2Ecsv",
+              "/archive/%5c..%5cKORA.conf"})
             QTest::newRow(path) << QByteArray(path) << QByteArray() << QByteArray() << 400
                                 << QByteArray("text/plain") << QByteArray("Bad path");
     }
@@ -166,7 +167,7 @@ private slots:
     void chartDrawsEachStretch_data()
     {
         QTest::addColumn<QList<int>>("minutes"); // of blocks, ten minutes apart as a rule
-        QTest::addColumn<QString>("drawn"); // points of each line; "o" a dot
+        QTest::addColumn<QString>("drawn");      // points of each line; "o" a dot
         QTest::newRow("one stretch") << QList<int>{0, 10, 20, 30} << "4";
         QTest::newRow("a gap") << QList<int>{0, 10, 20, 140, 150} << "3 2";
         QTest::newRow("a lone block after a gap") << QList<int>{0, 10, 20, 140} << "3 o";
@@ -179,8 +180,11 @@ private slots:
         const QDateTime start = QDateTime::fromString("2026-12-06T06:00:00Z", Qt::ISODate);
         std::vector<ArchiveRow> rows;
         for (const int minute : minutes)
-            rows.push_back(ArchiveRow{start.addSecs(60 * minute), true,
-                                      BlockSummary{21.5, 20.0, 23.0, 45, 40, 50, 300}, {}, {}});
+            rows.push_back(ArchiveRow{start.addSecs(60 * minute),
+                                      true,
+                                      BlockSummary{21.5, 20.0, 23.0, 45, 40, 50, 300},
+                                      {},
+                                      {}});
         const QByteArray svg = HistorySvg::draw(
             HistoryModel::span(rows, start.addSecs(-3600), start.addSecs(6 * 3600)), QLocale::c());
         // The temperature's panel: its lines and dots in the order drawn.
@@ -226,7 +230,8 @@ private slots:
         if (path == "/api/history" && status == 200)
             QCOMPARE(reply.body.contains("\"high\":30"), query != "24h");
         // The link is neither listed nor followed.
-        QVERIFY(!reply.body.contains("kora-2020-01.csv") && !reply.body.contains("not for the page"));
+        QVERIFY(!reply.body.contains("kora-2020-01.csv") &&
+                !reply.body.contains("not for the page"));
         QVERIFY2(reply.contentType.startsWith(type), reply.contentType.constData());
         QVERIFY2(reply.body.contains(inBody), reply.body.left(2000).constData());
         QCOMPARE(reply.stream, path == "/events");

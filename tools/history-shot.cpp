@@ -1,7 +1,7 @@
 // Draws the history window for an archive folder into a PNG, as the README shows it:
 //   history-shot ARCHIVE_FOLDER OUT.png [SPAN]
-// SPAN is 0, 1, 2 or 3 for the last 24 hours, 7 days, 31 days or 365 days (default 2). Run it on the display
-// and in the locale to be shown; QT_SCALE_FACTOR scales it.
+// SPAN is 0, 1, 2 or 3 for the last 24 hours, 7 days, 31 days or 365 days (default 2). Run it on
+// the display and in the locale to be shown; QT_SCALE_FACTOR scales it.
 
 #include "common/Clock.h"
 #include "settings/SettingsStore.h"

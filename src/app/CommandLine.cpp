@@ -211,8 +211,8 @@ CommandLine CommandLine::parse(const QStringList& arguments, Face face)
     if (!parser.parse(ours))
         return error(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
-        return error(QStringLiteral("Unexpected argument '%1'.")
-                         .arg(parser.positionalArguments().first()));
+        return error(
+            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first()));
     if (parser.isSet(options.help)) {
         line.outcome = Outcome::Help;
         line.text = line.usage;

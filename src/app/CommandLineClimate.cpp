@@ -19,8 +19,8 @@ bool CommandLine::climateSummary(QByteArray& summary) const
     history.load(archiveFolder, now);
     const int year = climatePeriod.left(4).toInt();
     const int month = climatePeriod.size() > 4 ? climatePeriod.mid(5).toInt() : 0;
-    summary = ClimateSummary::text(month > 0
-                                       ? ClimateSummary::month(history.climate(), year, month, now)
+    summary =
+        ClimateSummary::text(month > 0 ? ClimateSummary::month(history.climate(), year, month, now)
                                        : ClimateSummary::year(history.climate(), year, now));
     return true;
 }

@@ -61,8 +61,8 @@ HeadlessApp::HeadlessApp(const CommandLine& line)
     // The summary of a month that has ended, once its last day is in; the archive is read
     // for it from the first block on.
     QObject::connect(&m_station, &Station::blockDone, [this] {
-        const QString problem = ClimateFiles::writeEnded(m_station.archiveFolder(),
-                                                         m_station.history(), m_clock.now());
+        const QString problem =
+            ClimateFiles::writeEnded(m_station.archiveFolder(), m_station.history(), m_clock.now());
         if (!problem.isEmpty() && problem != m_climateProblem)
             Log::line(problem);
         m_climateProblem = problem;

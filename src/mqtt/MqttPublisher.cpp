@@ -1,12 +1,12 @@
 #include "MqttPublisher.h"
 
-#include "station/Log.h"
-#include "station/Station.h"
-#include "station/StationJson.h"
 #include "common/Version.h"
 #include "measurement/Conditioning.h"
 #include "measurement/MainView.h"
 #include "measurement/ReportWriter.h"
+#include "station/Log.h"
+#include "station/Station.h"
+#include "station/StationJson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -36,11 +36,11 @@ MqttPublisher::MqttPublisher(const MqttSettings& settings, Station& station, Mai
                  .arg(m_settings.prefix, unsent));
     });
     connect(&m_client, &MqttClient::received, this, &MqttPublisher::onMessage);
-    connect(&m_client, &MqttClient::refused, this, [this](const QString& topic,
-                                                         const QString& reason) {
-        tell(QStringLiteral("refused a topic"),
-             QStringLiteral("MQTT: %1 cannot be published: %2").arg(topic, reason));
-    });
+    connect(&m_client, &MqttClient::refused, this,
+            [this](const QString& topic, const QString& reason) {
+                tell(QStringLiteral("refused a topic"),
+                     QStringLiteral("MQTT: %1 cannot be published: %2").arg(topic, reason));
+            });
     connect(&m_client, &MqttClient::unreachable, this, [this](const QString& reason) {
         tell(QStringLiteral("unreachable"),
              QStringLiteral("MQTT broker %1:%2 unreachable: %3; retrying by itself")
@@ -141,7 +141,8 @@ void MqttPublisher::onReading(double temperature, double humidity)
 
 void MqttPublisher::onPortNoticed(PortEvent what, const QString& shown)
 {
-    m_client.publish(topic("port"), portMessage(PortEvents::state(what), shown, m_clock.now()), true);
+    m_client.publish(topic("port"), portMessage(PortEvents::state(what), shown, m_clock.now()),
+                     true);
 }
 
 // The broker's comings and goings on the status line and in the log, once each.

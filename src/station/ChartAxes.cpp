@@ -77,7 +77,7 @@ std::vector<ChartAxes::TimeTick> ChartAxes::monthTicks(qint64 from, qint64 to, i
 }
 
 std::vector<ChartAxes::TimeTick> ChartAxes::timeTicks(qint64 from, qint64 to, int fitting,
-                                                            const QLocale& locale)
+                                                      const QLocale& locale)
 {
     const qint64 span = to - from;
     if (span > MonthsBeyond)

@@ -93,8 +93,7 @@ ClimateDays::Day& ClimateDays::dayAt(qint64 at, qint32 offsetSeconds)
     return day;
 }
 
-void ClimateDays::addBlock(qint64 at, qint32 offsetSeconds, const float values[6],
-                           qint32 readings)
+void ClimateDays::addBlock(qint64 at, qint32 offsetSeconds, const float values[6], qint32 readings)
 {
     closeOutage(at);
     Day& day = dayAt(at, offsetSeconds);

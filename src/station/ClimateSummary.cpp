@@ -10,9 +10,9 @@
 namespace {
 using ClimateSummary::Line;
 
-constexpr const char* MonthNames[] = {"JANUARY", "FEBRUARY", "MARCH",     "APRIL",
-                                      "MAY",     "JUNE",     "JULY",      "AUGUST",
-                                      "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
+constexpr const char* MonthNames[] = {"JANUARY",   "FEBRUARY", "MARCH",    "APRIL",
+                                      "MAY",       "JUNE",     "JULY",     "AUGUST",
+                                      "SEPTEMBER", "OCTOBER",  "NOVEMBER", "DECEMBER"};
 
 // To the tenth, never "-0.0".
 double tenth(double value)
@@ -50,8 +50,8 @@ Line dayLine(const ClimateDays& days, const QDate& date, const QDateTime& now)
     line.humidityHigh = day->humidityHigh;
     line.humidityLow = day->humidityLow;
     // Each block stands for the time since the one before, at the pace the archive shows.
-    line.coveredSeconds = std::min(double(end - start) / 1000.0,
-                                   double(day->blocks) * days.spacingFor(date));
+    line.coveredSeconds =
+        std::min(double(end - start) / 1000.0, double(day->blocks) * days.spacingFor(date));
     // A day already over counts whole; today, its time so far.
     line.coveredSeconds = std::min(line.coveredSeconds, std::max(line.lengthSeconds, 0.0));
     const double mean = tenth(*line.mean());
@@ -87,14 +87,13 @@ QString row(const QString& label, const Line& line, When when)
     if (line.blocks > 0)
         text += number(line.mean(), 6) + extreme(line.temperatureHigh, when) +
                 extreme(line.temperatureLow, when) + number(line.heating, 7) +
-                number(line.cooling, 7) + number(line.humidity(), 6) +
-                number(line.dewPoint(), 7);
+                number(line.cooling, 7) + number(line.humidity(), 6) + number(line.dewPoint(), 7);
     else
         text += QString(6 + 13 + 13 + 7 + 7 + 6 + 7, u' ');
     if (line.known()) {
         const std::optional<double> coverage = line.coverage();
-        text += (coverage ? QString::number(std::lround(*coverage * 100)) + u'%'
-                          : QString()).rightJustified(7) +
+        text += (coverage ? QString::number(std::lround(*coverage * 100)) + u'%' : QString())
+                    .rightJustified(7) +
                 number(line.lostSeconds / 3600.0, 6) + number(line.silentSeconds / 3600.0, 7);
     }
     while (text.endsWith(u' '))
@@ -198,8 +197,7 @@ ClimateSummary::Table ClimateSummary::month(const ClimateDays& days, int year, i
     return table;
 }
 
-ClimateSummary::Table ClimateSummary::year(const ClimateDays& days, int year,
-                                           const QDateTime& now)
+ClimateSummary::Table ClimateSummary::year(const ClimateDays& days, int year, const QDateTime& now)
 {
     Table table;
     table.year = year;
@@ -246,9 +244,9 @@ QJsonObject ClimateSummary::json(const Table& table)
         lines.append(jsonLine(line, monthly));
     QJsonObject total = jsonLine(table.total, false);
     total.remove(QStringLiteral("month"));
-    return {{monthly ? "month" : "year",
-             monthly ? table.total.date.toString(QStringLiteral("yyyy-MM"))
-                     : QString::number(table.year)},
+    return {{monthly ? "month" : "year", monthly
+                                             ? table.total.date.toString(QStringLiteral("yyyy-MM"))
+                                             : QString::number(table.year)},
             {"degreeDayBase", DegreeDayBase},
             {monthly ? "days" : "months", lines},
             {"total", total}};

@@ -88,8 +88,8 @@ void HistoryModel::beginLoad(const QString& folder, const QDateTime& now)
     if (folder.isEmpty())
         return;
     // Every month the archive holds, oldest first: their names sort by their months.
-    const QStringList months = QDir(folder).entryList(
-        {QStringLiteral("kora-*.csv")}, QDir::Files, QDir::Name);
+    const QStringList months =
+        QDir(folder).entryList({QStringLiteral("kora-*.csv")}, QDir::Files, QDir::Name);
     for (const QString& month : months)
         m_loader->files << QDir(folder).filePath(month);
 }

@@ -38,8 +38,12 @@ ArchiveRow HistoryModel::Compact::row() const
     ArchiveRow row;
     row.at = QDateTime::fromMSecsSinceEpoch(at, QTimeZone(offsetSeconds));
     row.isBlock = true;
-    row.block = BlockSummary{decimal(values[0]), decimal(values[1]), decimal(values[2]),
-                             decimal(values[3]), decimal(values[4]), decimal(values[5]),
+    row.block = BlockSummary{decimal(values[0]),
+                             decimal(values[1]),
+                             decimal(values[2]),
+                             decimal(values[3]),
+                             decimal(values[4]),
+                             decimal(values[5]),
                              readings};
     return row;
 }
@@ -89,11 +93,10 @@ void HistoryModel::add(const ArchiveRow& row)
     if (m_events.empty() || m_events.back().at <= row.at)
         m_events.push_back(row);
     else
-        m_events.insert(std::upper_bound(m_events.begin(), m_events.end(), row.at,
-                                         [](const QDateTime& t, const ArchiveRow& r) {
-                                             return t < r.at;
-                                         }),
-                        row);
+        m_events.insert(
+            std::upper_bound(m_events.begin(), m_events.end(), row.at,
+                             [](const QDateTime& t, const ArchiveRow& r) { return t < r.at; }),
+            row);
 }
 
 // Older than the longest span, as the rows come: the clock may have been set back.

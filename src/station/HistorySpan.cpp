@@ -121,10 +121,10 @@ HistoryModel::Span HistoryModel::spanOf(const std::deque<Compact>& blocks,
         isOpen = false;
     };
     bool eventSinceBlock = false;
-    auto event = std::lower_bound(events.begin(), events.end(), from,
-                                  [](const ArchiveRow& r, qint64 t) {
-                                      return r.at.toMSecsSinceEpoch() < t;
-                                  });
+    auto event =
+        std::lower_bound(events.begin(), events.end(), from, [](const ArchiveRow& r, qint64 t) {
+            return r.at.toMSecsSinceEpoch() < t;
+        });
     // Events up to the moment; at the same moment as a block, after it.
     const auto eventsBefore = [&](qint64 at) {
         for (; event != events.end(); ++event) {
@@ -200,9 +200,12 @@ HistoryModel::Span HistoryModel::spanOfDays(const ClimateDays& climate, qint64 f
         ArchiveRow row;
         row.at = QDateTime(day.date, QTime(12, 0), QTimeZone(day.temperatureHigh.offsetSeconds));
         row.isBlock = true;
-        row.block = BlockSummary{tenth(*day.meanTemperature()), day.temperatureLow.value,
-                                 day.temperatureHigh.value,     tenth(*day.meanHumidity()),
-                                 day.humidityLow.value,         day.humidityHigh.value,
+        row.block = BlockSummary{tenth(*day.meanTemperature()),
+                                 day.temperatureLow.value,
+                                 day.temperatureHigh.value,
+                                 tenth(*day.meanHumidity()),
+                                 day.humidityLow.value,
+                                 day.humidityHigh.value,
                                  int(std::min<qint64>(day.readings, INT32_MAX))};
         span.blocks.push_back(row);
         span.lineEnds.push_back(false);
@@ -216,8 +219,8 @@ HistoryModel::Span HistoryModel::spanOfDays(const ClimateDays& climate, qint64 f
     for (const ClimateDays::Outage& outage : outages)
         if (outage.to >= from && outage.from <= to)
             addInterval(span.intervals,
-                        Interval{std::max(outage.from, from), std::min(outage.to, to),
-                                 outage.event, QString()},
+                        Interval{std::max(outage.from, from), std::min(outage.to, to), outage.event,
+                                 QString()},
                         width);
     capIntervals(span, width);
     return span;

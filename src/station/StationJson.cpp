@@ -86,11 +86,11 @@ QJsonObject StationJson::history(const HistoryModel& history, const QDateTime& n
     }
     QJsonArray intervals;
     for (const HistoryModel::Interval& interval : span.intervals)
-        intervals.append(QJsonObject{
-            {"from", isoTime(QDateTime::fromMSecsSinceEpoch(interval.from))},
-            {"to", isoTime(QDateTime::fromMSecsSinceEpoch(interval.to))},
-            {"event", PortEvents::word(interval.event)},
-            {"detail", interval.detail}});
+        intervals.append(
+            QJsonObject{{"from", isoTime(QDateTime::fromMSecsSinceEpoch(interval.from))},
+                        {"to", isoTime(QDateTime::fromMSecsSinceEpoch(interval.to))},
+                        {"event", PortEvents::word(interval.event)},
+                        {"detail", interval.detail}});
     QJsonObject extremes;
     const QDate today = now.toLocalTime().date();
     for (int day = 0; day < 2; ++day) {
@@ -118,14 +118,14 @@ QJsonObject StationJson::history(const HistoryModel& history, const QDateTime& n
             {"extremes", extremes}};
 }
 
-
 QJsonObject StationJson::records(const HistoryModel& history, const QDateTime& now)
 {
     const QDate today = now.date();
     const ClimateDays& climate = history.climate();
-    return {{"allTime", extremes(climate.records(QDate(1, 1, 1), QDate(9999, 12, 31)))},
-            {"year", extremes(climate.records(QDate(today.year(), 1, 1), QDate(today.year(), 12, 31)))},
-            {"month", extremes(climate.records(QDate(today.year(), today.month(), 1),
-                                               today.addDays(today.daysInMonth() - today.day())))},
-            {"complete", history.isLoaded()}};
+    return {
+        {"allTime", extremes(climate.records(QDate(1, 1, 1), QDate(9999, 12, 31)))},
+        {"year", extremes(climate.records(QDate(today.year(), 1, 1), QDate(today.year(), 12, 31)))},
+        {"month", extremes(climate.records(QDate(today.year(), today.month(), 1),
+                                           today.addDays(today.daysInMonth() - today.day())))},
+        {"complete", history.isLoaded()}};
 }

@@ -166,12 +166,11 @@ void FrmHistory::showExtremes(const QDateTime& now)
             &records[period].humidityLow, &records[period].humidityHigh};
         for (int column = 0; column < 4; ++column)
             m_extremes[period + 2][column]->setText(
-                found[column]->found
-                    ? QStringLiteral("%1 %2 on %3")
-                          .arg(locale.toString(found[column]->value, 'f', 1),
-                               QString::fromUtf8(column < 2 ? "°C" : "%"),
-                               locale.toString(found[column]->time().toLocalTime(),
-                                               QLocale::ShortFormat))
-                    : QStringLiteral("–"));
+                found[column]->found ? QStringLiteral("%1 %2 on %3")
+                                           .arg(locale.toString(found[column]->value, 'f', 1),
+                                                QString::fromUtf8(column < 2 ? "°C" : "%"),
+                                                locale.toString(found[column]->time().toLocalTime(),
+                                                                QLocale::ShortFormat))
+                                     : QStringLiteral("–"));
     }
 }

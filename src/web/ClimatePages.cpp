@@ -29,8 +29,7 @@ bool period(const QByteArray& asked, bool monthly, int& year, int& month)
     return year >= 1970 && month >= 0 && month <= 12 && (month > 0) == monthly;
 }
 
-ClimateSummary::Table table(const HistoryModel& history, int year, int month,
-                            const QDateTime& now)
+ClimateSummary::Table table(const HistoryModel& history, int year, int month, const QDateTime& now)
 {
     return month > 0 ? ClimateSummary::month(history.climate(), year, month, now)
                      : ClimateSummary::year(history.climate(), year, now);
@@ -88,21 +87,20 @@ QByteArray ClimatePages::section(const HistoryModel& history, const QDateTime& n
                          "humidity</th></tr></thead><tbody>\n";
     for (const auto& [name, found] : rows) {
         records += QByteArray("<tr><th scope=\"row\">") + name + "</th>";
-        for (const ClimateDays::Extreme* extreme :
-             {&found.temperatureHigh, &found.temperatureLow, &found.humidityHigh,
-              &found.humidityLow}) {
-            const QString unit = extreme == &found.temperatureHigh ||
-                                         extreme == &found.temperatureLow
-                                     ? QStringLiteral("°C")
-                                     : QStringLiteral("%");
-            records += "<td>" +
-                       (extreme->found
-                            ? html(QStringLiteral("%1 %2 on %3")
-                                       .arg(locale.toString(extreme->value, 'f', 1), unit,
-                                            locale.toString(extreme->time().toLocalTime(),
-                                                            QLocale::ShortFormat)))
-                            : QByteArray("–")) +
-                       "</td>";
+        for (const ClimateDays::Extreme* extreme : {&found.temperatureHigh, &found.temperatureLow,
+                                                    &found.humidityHigh, &found.humidityLow}) {
+            const QString unit =
+                extreme == &found.temperatureHigh || extreme == &found.temperatureLow
+                    ? QStringLiteral("°C")
+                    : QStringLiteral("%");
+            records +=
+                "<td>" +
+                (extreme->found ? html(QStringLiteral("%1 %2 on %3")
+                                           .arg(locale.toString(extreme->value, 'f', 1), unit,
+                                                locale.toString(extreme->time().toLocalTime(),
+                                                                QLocale::ShortFormat)))
+                                : QByteArray("–")) +
+                "</td>";
         }
         records += "</tr>\n";
     }
@@ -114,8 +112,8 @@ QByteArray ClimatePages::section(const HistoryModel& history, const QDateTime& n
     return "<section id=\"climate-part\" aria-labelledby=\"climate\"><h2 id=\"climate\">Records "
            "and climate</h2>\n" +
            records + "</tbody></table>\n<p id=\"summaries\">Climate summaries: " +
-           link(thisMonth, locale.standaloneMonthName(today.month()) + u' ' +
-                               QString::number(today.year())) +
+           link(thisMonth,
+                locale.standaloneMonthName(today.month()) + u' ' + QString::number(today.year())) +
            " · " +
            link(lastMonth.toString(QStringLiteral("yyyy-MM")),
                 locale.standaloneMonthName(lastMonth.month()) + u' ' +

@@ -28,9 +28,9 @@ QByteArray StationPage::archiveList(const QString& folder)
                       "</head><body><h1>KORA archive</h1><p><a href=\"../\">The station now</a></p>"
                       "<ul>\n";
     if (!folder.isEmpty()) {
-        const QStringList months = QDir(folder)
-                                       .entryList({QStringLiteral("kora-*.csv")}, QDir::Files | QDir::NoSymLinks,
-                                                  QDir::Name | QDir::Reversed);
+        const QStringList months =
+            QDir(folder).entryList({QStringLiteral("kora-*.csv")}, QDir::Files | QDir::NoSymLinks,
+                                   QDir::Name | QDir::Reversed);
         for (const QString& month : months)
             if (monthFile().match(month).hasMatch())
                 body += "<li><a href=\"" + html(month) + "\">" + html(month) + "</a></li>\n";
@@ -174,8 +174,7 @@ QByteArray StationPage::page(const QJsonObject& state, const QByteArray& history
            "<section aria-labelledby=\"report-heading\"><h2 id=\"report-heading\">Report</h2>"
            "<pre id=\"report\">" +
            html(report.join(u'\n')) +
-           "</pre><p><a href=\"wxnow.txt\">wxnow.txt</a></p></section>\n" +
-           history +
+           "</pre><p><a href=\"wxnow.txt\">wxnow.txt</a></p></section>\n" + history +
            "<nav><a href=\"archive/\">Archive</a> · <a href=\"api/now\">JSON</a></nav>\n"
            "</main>\n</body></html>\n";
 }

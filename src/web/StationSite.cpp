@@ -3,13 +3,13 @@
 #include "ClimatePages.h"
 #include "HistorySvg.h"
 #include "StationPage.h"
-#include "station/Station.h"
-#include "station/StationJson.h"
 #include "measurement/Conditioning.h"
 #include "measurement/MainView.h"
 #include "measurement/ReportWriter.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
+#include "station/Station.h"
+#include "station/StationJson.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,7 +17,6 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSysInfo>
-
 
 namespace {
 // The page's style and script: files of their own, so that its policy allows nothing inline.
@@ -49,11 +48,10 @@ StationSite::StationSite(Station& station, MainView& view, const Clock& clock, Q
         m_block = StationJson::block(block, m_clock.now());
         changed();
     });
-    connect(&station, &Station::portNoticed, this,
-            [this](PortEvent what, const QString& shown) {
-                m_port = StationJson::port(PortEvents::state(what), shown, m_clock.now());
-                changed();
-            });
+    connect(&station, &Station::portNoticed, this, [this](PortEvent what, const QString& shown) {
+        m_port = StationJson::port(PortEvents::state(what), shown, m_clock.now());
+        changed();
+    });
 }
 
 std::unique_ptr<StationSite> StationSite::open(const QString& address,
@@ -172,14 +170,15 @@ WebServer::Reply StationSite::answer(const WebServer::Request& request) const
     reply.headers.append({QByteArray("Cache-Control"), QByteArray("no-cache")});
     if (path == "/") {
         reply.contentType = "text/html; charset=utf-8";
-        reply.body = StationPage::page(
-            now(),
-            made("html", days, locale,
-                 [&] {
-                     return StationPage::historySection(m_station.history(), m_clock.now(),
-                                                        locale, days);
-                 }) + ClimatePages::section(m_station.history(), m_clock.now(), locale),
-            locale);
+        reply.body =
+            StationPage::page(now(),
+                              made("html", days, locale,
+                                   [&] {
+                                       return StationPage::historySection(
+                                           m_station.history(), m_clock.now(), locale, days);
+                                   }) +
+                                  ClimatePages::section(m_station.history(), m_clock.now(), locale),
+                              locale);
     } else if (path == "/history.svg") {
         const QDateTime now = m_clock.now();
         reply.contentType = "image/svg+xml; charset=utf-8";
@@ -188,9 +187,11 @@ WebServer::Reply StationSite::answer(const WebServer::Request& request) const
         });
     } else if (path == "/api/history") {
         reply.contentType = "application/json; charset=utf-8";
-        reply.body = made("json", days, QLocale::c(),
-                          [&] { return StationJson::compact(
-                              StationJson::history(m_station.history(), m_clock.now(), days)) + '\n'; });
+        reply.body = made("json", days, QLocale::c(), [&] {
+            return StationJson::compact(
+                       StationJson::history(m_station.history(), m_clock.now(), days)) +
+                   '\n';
+        });
     } else if (path == "/style.css") {
         reply.contentType = "text/css; charset=utf-8";
         reply.body = resource(QStringLiteral(":/web/page.css"));
