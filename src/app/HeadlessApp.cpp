@@ -58,11 +58,14 @@ HeadlessApp::HeadlessApp(const CommandLine& line)
         m_station.end();
         QCoreApplication::exit(1);
     });
-    // The summary of a month that has ended, once its last day is in; the archive is read
-    // for it from the first block on.
+    // The summary of a month that has ended, with the first block after it; the archive is
+    // read for it only where that summary is not there yet.
     QObject::connect(&m_station, &Station::blockDone, [this] {
-        const QString problem =
-            ClimateFiles::writeEnded(m_station.archiveFolder(), m_station.history(), m_clock.now());
+        const QDateTime now = m_clock.now();
+        const QString folder = m_station.archiveFolder();
+        if (!ClimateFiles::isDue(folder, now))
+            return;
+        const QString problem = ClimateFiles::writeEnded(folder, m_station.history(), now);
         if (!problem.isEmpty() && problem != m_climateProblem)
             Log::line(problem);
         m_climateProblem = problem;

@@ -16,17 +16,36 @@ QString ClimateFiles::fileName(int year, int month)
                      : QStringLiteral("climate-%1.txt").arg(year, 4, 10, QLatin1Char('0'));
 }
 
+namespace {
+QDate monthEnded(const QDateTime& now)
+{
+    return QDate(now.date().year(), now.date().month(), 1).addMonths(-1);
+}
+
+QDateTime monthStart(const QDateTime& now)
+{
+    return QDateTime(QDate(now.date().year(), now.date().month(), 1), QTime(0, 0),
+                     now.timeZone());
+}
+} // namespace
+
+bool ClimateFiles::isDue(const QString& folder, const QDateTime& now)
+{
+    if (folder.isEmpty())
+        return false;
+    const QDate ended = monthEnded(now);
+    const QFileInfo written(QDir(folder).filePath(fileName(ended.year(), ended.month())));
+    return !written.exists() || written.lastModified() < monthStart(now);
+}
+
 QString ClimateFiles::writeEnded(const QString& folder, const HistoryModel& history,
                                  const QDateTime& now)
 {
-    if (folder.isEmpty() || !history.isLoaded())
+    if (!isDue(folder, now) || !history.isLoaded())
         return {};
-    const QDate today = now.date();
-    const QDate ended = QDate(today.year(), today.month(), 1).addMonths(-1);
+    const QDate ended = monthEnded(now);
+    const QDateTime endedAt = monthStart(now);
     const QString monthPath = QDir(folder).filePath(fileName(ended.year(), ended.month()));
-    const QDateTime endedAt(QDate(today.year(), today.month(), 1), QTime(0, 0), now.timeZone());
-    if (const QFileInfo written(monthPath); written.exists() && written.lastModified() >= endedAt)
-        return {};
     // Nothing to sum up where the archive has not a day of that month.
     const auto& days = history.climate().days();
     const auto first = days.lower_bound(ended.toJulianDay());

@@ -10,6 +10,9 @@ class HistoryModel;
 // reads files rather than pages.
 namespace ClimateFiles {
 QString fileName(int year, int month = 0);
+// Whether the last month's summary is still to be written, as far as the folder tells: a station
+// need not read its archive for it at every block.
+bool isDue(const QString& folder, const QDateTime& now);
 // Once a month has ended, writes its summary and its year's, each replaced whole, unless they
 // were written after it ended. Returns what went wrong, or nothing.
 QString writeEnded(const QString& folder, const HistoryModel& history, const QDateTime& now);
