@@ -66,6 +66,8 @@ FrmHistory::FrmHistory(History history, SettingsStore& settings, const Clock& cl
             QLabel*& cell = m_extremes[day][column];
             cell = new QLabel(this);
             cell->setObjectName(QStringLiteral("lblExtreme%1%2").arg(day).arg(column));
+            // A record with its date and time wraps rather than widen the window.
+            cell->setWordWrap(true);
             extremes->addWidget(cell, day + 1, column + 1);
         }
     }
