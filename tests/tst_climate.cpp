@@ -28,6 +28,7 @@ private slots:
     void summariesMatchTheirFiles();
     void recordsAndTheYear();
     void keptBesideTheArchiveAndPrinted();
+    void aPortThatComesAndGoesAllYear();
 
 private:
     QTemporaryDir m_folder;
@@ -255,6 +256,32 @@ void TestClimate::keptBesideTheArchiveAndPrinted()
     QByteArray printed;
     QVERIFY(line.climateSummary(printed));
     QCOMPARE(printed, golden("2026-01.txt"));
+}
+
+// Every second it was away is counted in its day, while the stretches kept for a year's chart
+// stay bounded.
+void TestClimate::aPortThatComesAndGoesAllYear()
+{
+    ClimateDays days;
+    std::vector<ArchiveRow> rows;
+    const QDateTime start(QDate(2025, 1, 1), QTime(0, 0), m_zone);
+    for (int i = 0; i < 50000; ++i) {
+        const QDateTime at = start.addSecs(i * 600);
+        const PortEvent away = i % 2 ? PortEvent::Silent : PortEvent::Lost;
+        days.addEvent(at.toMSecsSinceEpoch(), 3600, away);
+        days.addEvent(at.toMSecsSinceEpoch() + 120000, 3600, PortEvent::Back);
+        rows.push_back(ArchiveRow{at, false, {}, away, {}});
+        rows.push_back(ArchiveRow{at.addSecs(120), false, {}, PortEvent::Back, {}});
+    }
+    QVERIFY(days.outages().size() <= ClimateDays::OutageLimit);
+    const ClimateDays::Day* day = days.day(QDate(2025, 3, 1));
+    QVERIFY(day);
+    QCOMPARE(day->lostSeconds, 72 * 120.0);
+    QCOMPARE(day->silentSeconds, 72 * 120.0);
+    const QDateTime end = start.addSecs(50000 * 600);
+    const HistoryModel::Span year = HistoryModel::span(rows, end.addDays(-365), end);
+    QVERIFY(!year.intervals.empty());
+    QVERIFY(year.intervals.size() <= std::size_t(HistoryModel::MaxPoints));
 }
 
 QTEST_GUILESS_MAIN(TestClimate)

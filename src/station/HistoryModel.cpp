@@ -225,13 +225,14 @@ const HistoryModel::Interval* HistoryModel::intervalBefore(const Span& span, std
     return before;
 }
 
-QString HistoryModel::describe(const ArchiveRow& row, const QLocale& locale)
+QString HistoryModel::describe(const ArchiveRow& row, const QLocale& locale, bool daily)
 {
     const BlockSummary& b = row.block;
     const auto decimal = [&locale](double value) { return locale.toString(value, 'f', 1); };
     const std::optional<double> dewPoint = DewPoint::of(b.temperatureAverage, b.humidityAverage);
     return QStringLiteral("%1: %2 °C (%3 to %4), %5 % (%6 to %7), dew point %8")
-        .arg(locale.toString(row.at.toLocalTime(), QLocale::ShortFormat),
+        .arg(daily ? locale.toString(row.at.date(), QLocale::ShortFormat)
+                   : locale.toString(row.at.toLocalTime(), QLocale::ShortFormat),
              decimal(b.temperatureAverage), decimal(b.temperatureLow), decimal(b.temperatureHigh),
              decimal(b.humidityAverage), decimal(b.humidityLow), decimal(b.humidityHigh),
              dewPoint ? decimal(*dewPoint) + QStringLiteral(" °C") : QStringLiteral("none"));

@@ -43,6 +43,8 @@ public:
         // After which block its line ends.
         std::vector<bool> lineEnds;
         std::vector<Interval> intervals;
+        // A point a day, each at its noon: a year's span.
+        bool daily = false;
     };
 
     // A day's lowest and highest temperature and humidity, each with the block that had it
@@ -106,7 +108,8 @@ public:
 
     // What a block or an interval was, in words, for the pointer and for a text in place of the
     // chart.
-    static QString describe(const ArchiveRow& block, const QLocale& locale = QLocale());
+    static QString describe(const ArchiveRow& block, const QLocale& locale = QLocale(),
+                            bool daily = false);
     static QString describe(const Interval& interval, const QLocale& locale = QLocale());
 
     // A block as kept: its time, and its values to the archive's one decimal.

@@ -184,6 +184,7 @@ HistoryModel::Span HistoryModel::spanOfDays(const ClimateDays& climate, qint64 f
     Span span;
     span.from = from;
     span.to = to;
+    span.daily = true;
     const auto tenth = [](double value) { return std::round(value * 10.0) / 10.0; };
     const qint64 first = QDateTime::fromMSecsSinceEpoch(from).date().toJulianDay();
     const qint64 last = QDateTime::fromMSecsSinceEpoch(to).date().toJulianDay();

@@ -217,7 +217,7 @@ void HistoryChart::point(int block, const HistoryModel::Interval* interval)
 {
     QString text;
     if (block >= 0)
-        text = HistoryModel::describe(m_span.blocks[std::size_t(block)]);
+        text = HistoryModel::describe(m_span.blocks[std::size_t(block)], {}, m_span.daily);
     if (interval)
         text +=
             (text.isEmpty() ? QString() : QStringLiteral("\n")) + HistoryModel::describe(*interval);
