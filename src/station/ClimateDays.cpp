@@ -59,19 +59,34 @@ void ClimateDays::Extreme::take(const Extreme& candidate, bool higher)
         *this = candidate;
 }
 
-std::optional<double> ClimateDays::Day::meanTemperature() const
+std::optional<double> ClimateDays::Sums::meanTemperature() const
 {
     return mean(temperatureSum, weight);
 }
 
-std::optional<double> ClimateDays::Day::meanHumidity() const
+std::optional<double> ClimateDays::Sums::meanHumidity() const
 {
     return mean(humiditySum, weight);
 }
 
-std::optional<double> ClimateDays::Day::meanDewPoint() const
+std::optional<double> ClimateDays::Sums::meanDewPoint() const
 {
     return mean(dewPointSum, dewPointWeight);
+}
+
+void ClimateDays::Sums::add(const Sums& part)
+{
+    blocks += part.blocks;
+    readings += part.readings;
+    weight += part.weight;
+    temperatureSum += part.temperatureSum;
+    humiditySum += part.humiditySum;
+    dewPointWeight += part.dewPointWeight;
+    dewPointSum += part.dewPointSum;
+    temperatureHigh.take(part.temperatureHigh, true);
+    temperatureLow.take(part.temperatureLow, false);
+    humidityHigh.take(part.humidityHigh, true);
+    humidityLow.take(part.humidityLow, false);
 }
 
 std::optional<qint32> ClimateDays::Day::usualSpacing() const
@@ -217,15 +232,19 @@ qint32 ClimateDays::spacingFor(const QDate& date) const
     return 300;
 }
 
-ClimateDays::Records ClimateDays::records(const QDate& first, const QDate& last) const
+ClimateDays::Sums ClimateDays::records(const QDate& first, const QDate& last) const
 {
-    Records found;
+    Sums found;
     for (auto day = m_days.lower_bound(first.toJulianDay());
-         day != m_days.end() && day->first <= last.toJulianDay(); ++day) {
-        found.temperatureHigh.take(day->second.temperatureHigh, true);
-        found.temperatureLow.take(day->second.temperatureLow, false);
-        found.humidityHigh.take(day->second.humidityHigh, true);
-        found.humidityLow.take(day->second.humidityLow, false);
-    }
+         day != m_days.end() && day->first <= last.toJulianDay(); ++day)
+        found.add(day->second);
     return found;
+}
+
+std::array<ClimateDays::Sums, 3> ClimateDays::records(const QDate& today) const
+{
+    return {records(QDate(1, 1, 1), QDate(9999, 12, 31)),
+            records(QDate(today.year(), 1, 1), QDate(today.year(), 12, 31)),
+            records(QDate(today.year(), today.month(), 1),
+                    QDate(today.year(), today.month(), today.daysInMonth()))};
 }

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QDateTime>
 
+#include <array>
 #include <deque>
 #include <map>
 #include <optional>
@@ -27,17 +28,26 @@ public:
         void take(const Extreme& candidate, bool higher);
     };
 
-    struct Day {
-        QDate date;
+    // What blocks sum to, for a day, a month or the records: their averages weighted by their
+    // readings (a block without a count weighs one), and the extremes with when.
+    struct Sums {
         int blocks = 0;
         qint64 readings = 0;
-        // The block averages, each weighted by its readings (a block without a count weighs one).
         double weight = 0.0;
         double temperatureSum = 0.0;
         double humiditySum = 0.0;
         double dewPointWeight = 0.0;
         double dewPointSum = 0.0;
         Extreme temperatureHigh, temperatureLow, humidityHigh, humidityLow;
+
+        std::optional<double> meanTemperature() const;
+        std::optional<double> meanHumidity() const;
+        std::optional<double> meanDewPoint() const;
+        void add(const Sums& part);
+    };
+
+    struct Day : Sums {
+        QDate date;
         // The first spacings between the day's blocks, in seconds: their median is the day's
         // usual spacing, which a gap or two does not move.
         static constexpr int SpacingSamples = 15;
@@ -47,9 +57,6 @@ public:
         double lostSeconds = 0.0;
         double silentSeconds = 0.0;
 
-        std::optional<double> meanTemperature() const;
-        std::optional<double> meanHumidity() const;
-        std::optional<double> meanDewPoint() const;
         std::optional<qint32> usualSpacing() const;
     };
 
@@ -77,11 +84,10 @@ public:
     // minutes, a sensor's usual pace, where none does.
     qint32 spacingFor(const QDate& date) const;
 
-    // The highest and lowest temperature and humidity of the days from one to another.
-    struct Records {
-        Extreme temperatureHigh, temperatureLow, humidityHigh, humidityLow;
-    };
-    Records records(const QDate& first, const QDate& last) const;
+    // The days from one to another summed up: their highest and lowest temperature and humidity.
+    Sums records(const QDate& first, const QDate& last) const;
+    // The records of all time, of the year and of the month of the day, in that order.
+    std::array<Sums, 3> records(const QDate& today) const;
 
 private:
     Day& dayAt(qint64 at, qint32 offsetSeconds);

@@ -20,11 +20,6 @@ double tenth(double value)
     return std::round(value * 10.0) / 10.0 + 0.0;
 }
 
-std::optional<double> ratio(double sum, double weight)
-{
-    return weight > 0.0 ? std::optional<double>(sum / weight) : std::nullopt;
-}
-
 Line dayLine(const ClimateDays& days, const QDate& date, const QDateTime& now)
 {
     Line line;
@@ -38,23 +33,13 @@ Line dayLine(const ClimateDays& days, const QDate& date, const QDateTime& now)
     const ClimateDays::Day* day = days.day(date);
     if (!day || day->blocks == 0)
         return line;
-    line.blocks = day->blocks;
-    line.readings = day->readings;
-    line.weight = day->weight;
-    line.temperatureSum = day->temperatureSum;
-    line.humiditySum = day->humiditySum;
-    line.dewPointWeight = day->dewPointWeight;
-    line.dewPointSum = day->dewPointSum;
-    line.temperatureHigh = day->temperatureHigh;
-    line.temperatureLow = day->temperatureLow;
-    line.humidityHigh = day->humidityHigh;
-    line.humidityLow = day->humidityLow;
+    static_cast<ClimateDays::Sums&>(line) = *day;
     // Each block stands for the time since the one before, at the pace the archive shows.
     line.coveredSeconds =
         std::min(double(end - start) / 1000.0, double(day->blocks) * days.spacingFor(date));
     // A day already over counts whole; today, its time so far.
     line.coveredSeconds = std::min(line.coveredSeconds, std::max(line.lengthSeconds, 0.0));
-    const double mean = tenth(*line.mean());
+    const double mean = tenth(*line.meanTemperature());
     line.heating = tenth(std::max(0.0, ClimateSummary::DegreeDayBase - mean));
     line.cooling = tenth(std::max(0.0, mean - ClimateSummary::DegreeDayBase));
     return line;
@@ -85,9 +70,10 @@ QString row(const QString& label, const Line& line, When when)
 {
     QString text = label.leftJustified(5);
     if (line.blocks > 0)
-        text += number(line.mean(), 6) + extreme(line.temperatureHigh, when) +
+        text += number(line.meanTemperature(), 6) + extreme(line.temperatureHigh, when) +
                 extreme(line.temperatureLow, when) + number(line.heating, 7) +
-                number(line.cooling, 7) + number(line.humidity(), 6) + number(line.dewPoint(), 7);
+                number(line.cooling, 7) + number(line.meanHumidity(), 6) +
+                number(line.meanDewPoint(), 7);
     else
         text += QString(6 + 13 + 13 + 7 + 7 + 6 + 7, u' ');
     if (line.known()) {
@@ -127,33 +113,18 @@ QJsonObject jsonLine(const Line& line, bool monthly)
         {"silentHours", tenth(line.silentSeconds / 3600.0)}};
     if (line.blocks == 0)
         return made;
-    made.insert("temperature", QJsonObject{{"mean", jsonNumber(line.mean())},
+    made.insert("temperature", QJsonObject{{"mean", jsonNumber(line.meanTemperature())},
                                            {"high", jsonExtreme(line.temperatureHigh)},
                                            {"low", jsonExtreme(line.temperatureLow)}});
-    made.insert("humidity", QJsonObject{{"mean", jsonNumber(line.humidity())},
+    made.insert("humidity", QJsonObject{{"mean", jsonNumber(line.meanHumidity())},
                                         {"high", jsonExtreme(line.humidityHigh)},
                                         {"low", jsonExtreme(line.humidityLow)}});
-    made.insert("dewPoint", jsonNumber(line.dewPoint()));
+    made.insert("dewPoint", jsonNumber(line.meanDewPoint()));
     made.insert("heatingDegreeDays", tenth(line.heating));
     made.insert("coolingDegreeDays", tenth(line.cooling));
     return made;
 }
 } // namespace
-
-std::optional<double> Line::mean() const
-{
-    return ratio(temperatureSum, weight);
-}
-
-std::optional<double> Line::humidity() const
-{
-    return ratio(humiditySum, weight);
-}
-
-std::optional<double> Line::dewPoint() const
-{
-    return ratio(dewPointSum, dewPointWeight);
-}
 
 std::optional<double> Line::coverage() const
 {
@@ -163,17 +134,7 @@ std::optional<double> Line::coverage() const
 
 void Line::add(const Line& part)
 {
-    blocks += part.blocks;
-    readings += part.readings;
-    weight += part.weight;
-    temperatureSum += part.temperatureSum;
-    humiditySum += part.humiditySum;
-    dewPointWeight += part.dewPointWeight;
-    dewPointSum += part.dewPointSum;
-    temperatureHigh.take(part.temperatureHigh, true);
-    temperatureLow.take(part.temperatureLow, false);
-    humidityHigh.take(part.humidityHigh, true);
-    humidityLow.take(part.humidityLow, false);
+    ClimateDays::Sums::add(part);
     heating = tenth(heating + part.heating);
     cooling = tenth(cooling + part.cooling);
     coveredSeconds += part.coveredSeconds;

@@ -16,17 +16,9 @@ namespace ClimateSummary {
 // Heating and cooling degree days count from a day's mean against this, in °C (65 °F).
 constexpr double DegreeDayBase = 18.3;
 
-struct Line {
+struct Line : ClimateDays::Sums {
     // The day, or the first of the month.
     QDate date;
-    int blocks = 0;
-    qint64 readings = 0;
-    double weight = 0.0;
-    double temperatureSum = 0.0;
-    double humiditySum = 0.0;
-    double dewPointWeight = 0.0;
-    double dewPointSum = 0.0;
-    ClimateDays::Extreme temperatureHigh, temperatureLow, humidityHigh, humidityLow;
     // Degree days, summed over the days for a month.
     double heating = 0.0;
     double cooling = 0.0;
@@ -36,9 +28,6 @@ struct Line {
     double lostSeconds = 0.0;
     double silentSeconds = 0.0;
 
-    std::optional<double> mean() const;
-    std::optional<double> humidity() const;
-    std::optional<double> dewPoint() const;
     // The share of its time with readings archived; none before it began.
     std::optional<double> coverage() const;
     // Anything to show beyond its date.

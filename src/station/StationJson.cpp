@@ -23,7 +23,7 @@ QJsonValue dewPoint(double temperature, double humidity)
     return found ? rounded(*found) : QJsonValue(QJsonValue::Null);
 }
 
-QJsonObject extremes(const ClimateDays::Records& found)
+QJsonObject extremes(const ClimateDays::Sums& found)
 {
     QJsonObject made;
     const std::pair<const char*, const ClimateDays::Extreme*> each[] = {
@@ -121,11 +121,9 @@ QJsonObject StationJson::history(const HistoryModel& history, const QDateTime& n
 QJsonObject StationJson::records(const HistoryModel& history, const QDateTime& now)
 {
     const QDate today = now.date();
-    const ClimateDays& climate = history.climate();
-    return {
-        {"allTime", extremes(climate.records(QDate(1, 1, 1), QDate(9999, 12, 31)))},
-        {"year", extremes(climate.records(QDate(today.year(), 1, 1), QDate(today.year(), 12, 31)))},
-        {"month", extremes(climate.records(QDate(today.year(), today.month(), 1),
-                                           today.addDays(today.daysInMonth() - today.day())))},
-        {"complete", history.isLoaded()}};
+    const std::array<ClimateDays::Sums, 3> found = history.climate().records(today);
+    return {{"allTime", extremes(found[0])},
+            {"year", extremes(found[1])},
+            {"month", extremes(found[2])},
+            {"complete", history.isLoaded()}};
 }

@@ -156,12 +156,7 @@ void FrmHistory::showExtremes(const QDateTime& now)
         }
     }
     // The records, with the day they were set.
-    const ClimateDays& climate = m_history().climate();
-    const ClimateDays::Records records[] = {
-        climate.records(QDate(1, 1, 1), QDate(9999, 12, 31)),
-        climate.records(QDate(today.year(), 1, 1), QDate(today.year(), 12, 31)),
-        climate.records(QDate(today.year(), today.month(), 1),
-                        today.addDays(today.daysInMonth() - today.day()))};
+    const std::array<ClimateDays::Sums, 3> records = m_history().climate().records(today);
     for (int period = 0; period < 3; ++period) {
         const ClimateDays::Extreme* found[] = {
             &records[period].temperatureLow, &records[period].temperatureHigh,

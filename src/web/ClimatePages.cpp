@@ -75,22 +75,19 @@ QByteArray ClimatePages::section(const HistoryModel& history, const QDateTime& n
                                  const QLocale& locale)
 {
     const QDate today = now.date();
-    const ClimateDays& climate = history.climate();
-    const std::pair<const char*, ClimateDays::Records> rows[] = {
-        {"All time", climate.records(QDate(1, 1, 1), QDate(9999, 12, 31))},
-        {"This year", climate.records(QDate(today.year(), 1, 1), QDate(today.year(), 12, 31))},
-        {"This month", climate.records(QDate(today.year(), today.month(), 1),
-                                       today.addDays(today.daysInMonth() - today.day()))}};
+    const std::array<ClimateDays::Sums, 3> found = history.climate().records(today);
+    const std::pair<const char*, const ClimateDays::Sums&> rows[] = {
+        {"All time", found[0]}, {"This year", found[1]}, {"This month", found[2]}};
     QByteArray records = "<table id=\"records\"><thead><tr><td></td><th scope=\"col\">Highest "
                          "temperature</th><th scope=\"col\">Lowest temperature</th><th "
                          "scope=\"col\">Highest humidity</th><th scope=\"col\">Lowest "
                          "humidity</th></tr></thead><tbody>\n";
-    for (const auto& [name, found] : rows) {
+    for (const auto& [name, period] : rows) {
         records += QByteArray("<tr><th scope=\"row\">") + name + "</th>";
-        for (const ClimateDays::Extreme* extreme : {&found.temperatureHigh, &found.temperatureLow,
-                                                    &found.humidityHigh, &found.humidityLow}) {
+        for (const ClimateDays::Extreme* extreme : {&period.temperatureHigh, &period.temperatureLow,
+                                                    &period.humidityHigh, &period.humidityLow}) {
             const QString unit =
-                extreme == &found.temperatureHigh || extreme == &found.temperatureLow
+                extreme == &period.temperatureHigh || extreme == &period.temperatureLow
                     ? QStringLiteral("°C")
                     : QStringLiteral("%");
             records +=
